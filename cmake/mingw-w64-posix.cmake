@@ -1,0 +1,15 @@
+# Cross build for Windows x86-64 with the posix-thread flavour of mingw-w64
+# (the win32-thread flavour of GCC 12 has no std::thread / std::async).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(PEL_MINGW_PREFIX x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${PEL_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${PEL_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${PEL_MINGW_PREFIX}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${PEL_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

@@ -1,0 +1,17 @@
+# Which product sources are standard C++ (no Windows header). They form
+# pel_core, which the native and fuzz presets build alone; every other .cpp
+# under the product folders is Windows code and goes into pel_win.
+set(PEL_CORE_SOURCES
+    xml/XmlLog.cpp
+    xml/XmlDocument.cpp
+    xml/XmlEntities.cpp
+    xml/XmlEncoding.cpp
+    app/CommandLine.cpp
+)
+
+# The process entry; linked into the executable only, not into test runners.
+set(PEL_ENTRY_SOURCES
+    app/WinMain.cpp
+)
+
+set(PEL_PRODUCT_DIRS app panels controls engine config xml framework)

@@ -1,0 +1,60 @@
+# Cross build: the installer, its Windows test runners and the tools that run under Wine.
+add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00 WINVER=0x0A00)
+
+# Small and self-contained: no DLLs beyond the system ones, unused sections dropped.
+string(APPEND CMAKE_CXX_FLAGS_MINSIZEREL " -ffunction-sections -fdata-sections")
+string(APPEND CMAKE_C_FLAGS_MINSIZEREL " -ffunction-sections -fdata-sections")
+set(PEL_WIN_LINK_FLAGS -static -municode -Wl,--gc-sections)
+if(CMAKE_BUILD_TYPE STREQUAL "MinSizeRel")
+    list(APPEND PEL_WIN_LINK_FLAGS -s)
+endif()
+
+set(PEL_WIN_LIBS wininet msi gdiplus d2d1 dwrite msimg32 shlwapi shell32 ole32 oleaut32 uuid
+    comctl32 crypt32 comdlg32 user32 gdi32 advapi32 version)
+
+add_library(pel_core STATIC ${core_sources})
+target_include_directories(pel_core PUBLIC ${CMAKE_SOURCE_DIR})
+
+set(win_sources)
+foreach(dir IN LISTS PEL_PRODUCT_DIRS)
+    file(GLOB found CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
+    list(APPEND win_sources ${found})
+endforeach()
+pel_existing(entry_sources ${PEL_ENTRY_SOURCES})
+if(core_sources)
+    list(REMOVE_ITEM win_sources ${core_sources})
+endif()
+if(entry_sources)
+    list(REMOVE_ITEM win_sources ${entry_sources})
+endif()
+
+add_library(pel_win STATIC ${win_sources} ${CMAKE_SOURCE_DIR}/cmake/empty.cpp)
+target_include_directories(pel_win PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(pel_win PUBLIC pel_core ${PEL_WIN_LIBS})
+
+set(PEL_RC ${CMAKE_SOURCE_DIR}/res/PelWebInstaller.rc)
+if(NOT EXISTS ${PEL_RC})
+    set(PEL_RC)
+endif()
+add_executable(PelWebInstaller WIN32 ${entry_sources} ${PEL_RC})
+target_link_libraries(PelWebInstaller PRIVATE pel_win)
+target_link_options(PelWebInstaller PRIVATE ${PEL_WIN_LINK_FLAGS})
+if(PEL_RC)
+    set_source_files_properties(${PEL_RC} PROPERTIES
+        OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/res/PelWebInstaller.manifest")
+endif()
+
+# Wine runs the Windows programs: one prefix per build tree, made on first use.
+configure_file(${CMAKE_SOURCE_DIR}/tests/wine/winerun.sh.in ${CMAKE_BINARY_DIR}/winerun.sh
+    @ONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+    WORLD_READ WORLD_EXECUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/winerun.sh)
+
+if(BUILD_TESTING)
+    set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    add_subdirectory(tests)
+endif()
+add_subdirectory(tools)

@@ -1,0 +1,14 @@
+#!/bin/sh
+# Runs ctest over build/ with one persistent wineserver for the Windows tests.
+# Called by test.sh inside the display the windows will use.
+set -u
+root=$(cd "$(dirname "$0")/.." && pwd)
+export WINEPREFIX="$root/build/windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# A server started without this display would make every later window fail.
+wineserver -k 2>/dev/null; wineserver -w 2>/dev/null
+"$root/tests/wine/make-prefix.sh" "$WINEPREFIX" || exit 1
+wineserver -p
+ctest --test-dir "$root/build" --output-on-failure -j2 --timeout 600 "$@"
+rc=$?
+wineserver -k 2>/dev/null
+exit $rc

@@ -1,0 +1,44 @@
+// Helpers for the Windows test runners (under Wine).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace testing_support {
+
+// A path of the Linux file system as Wine's Z: drive sees it.
+std::wstring WinePath(const std::string& unixPath);
+
+// Path of the installer executable and of tests/data, as Windows paths.
+std::wstring InstallerExePath();
+std::wstring TestDataPath(const std::wstring& relative = std::wstring());
+
+// A fresh, empty folder under the Windows temporary folder; removed by the destructor.
+class TempFolder
+{
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::wstring& Path() const { return m_path; }
+    std::wstring File(const std::wstring& name) const { return m_path + L"\\" + name; }
+
+private:
+    std::wstring m_path;
+};
+
+// Writes bytes to a file; true on success.
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+
+// Starts a program (path quoted, arguments appended); returns the process handle or null.
+HANDLE StartProgram(const std::wstring& exe, const std::wstring& args, DWORD* pid = nullptr);
+
+// Waits for a process and returns its exit code, or -1 on timeout (the process is then killed).
+long WaitExitCode(HANDLE process, DWORD timeoutMs);
+
+// Polls for a top-level window of a class and/or title (either may be null) for up to timeoutMs.
+HWND WaitForWindow(const wchar_t* className, const wchar_t* title, DWORD timeoutMs);
+
+} // namespace testing_support

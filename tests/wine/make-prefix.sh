@@ -1,0 +1,24 @@
+#!/bin/sh
+# Makes a Wine prefix for the tests: 64-bit, no Mono/Gecko prompts, Tahoma
+# registered for DirectWrite, unmanaged windows (no window manager under Xvfb).
+# Safe to call concurrently: the first caller builds, the others wait.
+set -eu
+prefix=$1
+mkdir -p "$(dirname "$prefix")"
+exec 9>"$prefix.lock"
+flock 9
+[ -f "$prefix/.pel-ready" ] && exit 0
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+rm -rf "$prefix"
+wineboot -i >/dev/null 2>&1
+fonts="$prefix/drive_c/windows/Fonts"
+mkdir -p "$fonts"
+for f in /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/tahomabd.ttf; do
+    [ -f "$f" ] && cp "$f" "$fonts/"
+done
+key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts'
+wine reg add "$key" /v "Tahoma (TrueType)" /t REG_SZ /d tahoma.ttf /f >/dev/null 2>&1
+wine reg add "$key" /v "Tahoma Bold (TrueType)" /t REG_SZ /d tahomabd.ttf /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
+touch "$prefix/.pel-ready"
