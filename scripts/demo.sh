@@ -11,7 +11,7 @@ stage="$root/build/demo/app"
 rm -rf "$root/build/demo"
 mkdir -p "$stage/config"
 cp "$win/PelWebInstaller.exe" "$stage/"
-cp "$root/config/manifest.xml" "$stage/config/"
+cp "$root/sample/config/manifest.xml" "$stage/config/"
 export WINEPREFIX="$win/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 echo "Installer staged in $stage ($(stat -c %s "$stage/PelWebInstaller.exe") bytes)"
 if [ -n "${DISPLAY:-}" ]; then
