@@ -3,6 +3,10 @@
 # under the product folders is Windows code and goes into pel_win.
 set(PEL_CORE_SOURCES
     xml/XmlLog.cpp
+    config/TextNumber.cpp
+    config/RegionList.cpp
+    controls/DpiMath.cpp
+    engine/StartDecision.cpp
     xml/XmlDocument.cpp
     xml/XmlEntities.cpp
     xml/XmlEncoding.cpp
