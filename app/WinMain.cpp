@@ -1,4 +1,10 @@
-// Placeholder entry until the application object is in place.
+// Process entry of the installer. DPI awareness and the administrator request come from the
+// application manifest, not from code, so they hold before the first window exists.
+#include "app/PelMasterInstallerApp.h"
+
 #include <windows.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
+{
+    return TheApp().Run(instance);
+}

@@ -1,0 +1,45 @@
+#include "app/CommandLine.h"
+
+#include <utility>
+
+std::string AsciiNarrow(const std::wstring& wide)
+{
+    std::string narrow;
+    narrow.reserve(wide.size());
+    for (wchar_t c : wide) {
+        // Compare as an unsigned code unit: wchar_t may be signed and 32 bits wide.
+        unsigned long unit = static_cast<unsigned long>(c) & 0xFFFFFFFFul;
+        narrow += unit < 0x80 ? static_cast<char>(unit) : '?';
+    }
+    return narrow;
+}
+
+void COptionTable::Add(const std::string& keyword, Handler handler)
+{
+    m_handlers[keyword] = std::move(handler);
+}
+
+const COptionTable::Handler* COptionTable::Find(const std::string& keyword) const
+{
+    auto it = m_handlers.find(keyword);
+    return it == m_handlers.end() ? nullptr : &it->second;
+}
+
+void COptionTable::Parse(const std::vector<std::wstring>& args, NarrowConverter toNarrow) const
+{
+    static const std::wstring kNoValue;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const Handler* handler = Find(toNarrow(args[i]));
+        if (!handler || !*handler)
+            continue;
+        const std::wstring* value = &kNoValue;
+        if (i + 1 < args.size()) {
+            const std::wstring& candidate = args[i + 1];
+            // A value that starts with a backslash is refused (it would be a path fragment
+            // rather than an option value); one that starts with a slash is taken.
+            if (!candidate.empty() && candidate[0] != L'\\')
+                value = &candidate;
+        }
+        (*handler)(*value);
+    }
+}

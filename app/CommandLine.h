@@ -1,0 +1,38 @@
+// Option table and command-line parsing rules of the installer (standard C++).
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+// Converts one argument to the narrow form that keywords are matched in. On Windows this
+// is the thread's ANSI code page; the parser does not care how, so it is passed in.
+using NarrowConverter = std::string (*)(const std::wstring& wide);
+
+// Conversion without a code page: code units below 0x80 are kept, every other one becomes
+// '?'. Keywords are ASCII, so a non-ASCII argument can never match one by accident.
+std::string AsciiNarrow(const std::wstring& wide);
+
+// Map from an option keyword (exact, case-sensitive) to the handler that receives its value.
+class COptionTable
+{
+public:
+    using Handler = std::function<void(const std::wstring& value)>;
+
+    // A later Add for the same keyword replaces the earlier handler.
+    void Add(const std::string& keyword, Handler handler);
+
+    // Null when the keyword is not an option.
+    const Handler* Find(const std::string& keyword) const;
+
+    // Runs the rules over the whole argument vector, index 0 (the program path) included:
+    // every argument that is a keyword calls its handler with the next argument as value,
+    // or with an empty value when it is the last one, empty, or starts with a backslash.
+    // The value argument is not consumed: it is examined as a keyword itself next.
+    // Later occurrences of an option call the handler again, so the last one wins.
+    void Parse(const std::vector<std::wstring>& args, NarrowConverter toNarrow) const;
+
+private:
+    std::map<std::string, Handler> m_handlers;
+};

@@ -1,0 +1,211 @@
+#include "app/PelMasterInstallerApp.h"
+
+#include "framework/Dialog.h"
+#include "res/resource.h"
+
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include <climits>
+#include <memory>
+
+CPelMasterInstallerApp& TheApp()
+{
+    // Made on first use (by the process entry), so it never depends on the order in which
+    // other translation units initialise their globals.
+    static CPelMasterInstallerApp app;
+    return app;
+}
+
+CPelMasterInstallerApp::CPelMasterInstallerApp()
+{
+    m_options.Add("/s", [this](const std::wstring&) { m_bSilent = 1; });
+    m_options.Add("/n", [this](const std::wstring&) { m_bSkipValidation = 1; });
+    m_options.Add("/l", [this](const std::wstring&) { m_bLaunchAfterInstall = 1; });
+    m_options.Add("/lang", [this](const std::wstring& value) { m_strLanguage = value; });
+}
+
+bool CPelMasterInstallerApp::InitInstance()
+{
+    if (!ClaimSingleInstance())
+        return false;
+    CWinApp::InitInstance();
+    ParseCommandLine();
+    if (!RegisterMainWindowClass())
+        return false;
+    InitThemePalette();
+    CreateSharedFonts();
+    // Whatever the manifest load leaves in the install model is what later stages work with.
+    LoadManifest();
+    if (!m_bSkipValidation) {
+        m_validator.ClearNewInstallerPath();
+        RunValidator();
+        if (m_validator.GetResult() != ContinueInstall)
+            return false;
+    }
+    RunMainDialog();
+    return false;
+}
+
+int CPelMasterInstallerApp::ExitInstance()
+{
+    DeleteSharedFonts();
+    m_hInstanceSemaphore.Reset();
+    LaunchNewInstaller();
+    // The exit code does not tell how the installation went.
+    return CWinApp::ExitInstance();
+}
+
+void CPelMasterInstallerApp::ApplyArguments(const std::vector<std::wstring>& args)
+{
+    m_options.Parse(args, &AnsiNarrow);
+}
+
+bool CPelMasterInstallerApp::ClaimSingleInstance()
+{
+    ::SetLastError(ERROR_SUCCESS);
+    HANDLE semaphore = ::CreateSemaphoreW(nullptr, 0, 1, kInstallerSemaphoreName);
+    DWORD error = ::GetLastError();
+    m_hInstanceSemaphore.Reset(semaphore);
+    // Without a semaphore at all we cannot tell; running is better than refusing to.
+    if (!semaphore || error != ERROR_ALREADY_EXISTS)
+        return true;
+    if (HWND running = ::FindWindowW(kMainWindowClassName, nullptr)) {
+        if (::IsIconic(running))
+            ::ShowWindow(running, SW_RESTORE);
+        ::SetForegroundWindow(running);
+    }
+    return false;
+}
+
+void CPelMasterInstallerApp::ParseCommandLine()
+{
+    ApplyArguments(SplitCommandLine(::GetCommandLineW()));
+}
+
+bool CPelMasterInstallerApp::RegisterMainWindowClass()
+{
+    // A copy of the system dialog class under our own name: the main dialog behaves like any
+    // dialog, and a second start can find it by class.
+    WNDCLASSW wc = {};
+    if (!::GetClassInfoW(nullptr, WC_DIALOG, &wc))
+        return false;
+    wc.hInstance = m_hInstance;
+    wc.lpszClassName = kMainWindowClassName;
+    return ::RegisterClassW(&wc) != 0;
+}
+
+// The theme palette and shared fonts of the custom-drawn controls, and the install model,
+// are connected here when those modules join the start-up.
+void CPelMasterInstallerApp::InitThemePalette() {}
+void CPelMasterInstallerApp::CreateSharedFonts() {}
+void CPelMasterInstallerApp::LoadManifest() {}
+void CPelMasterInstallerApp::DeleteSharedFonts() {}
+
+void CPelMasterInstallerApp::RunValidator()
+{
+    m_validator.Run();
+}
+
+void CPelMasterInstallerApp::RunMainDialog()
+{
+    // Shell automation used later in the run needs COM on this thread.
+    HRESULT hr = ::CoInitialize(nullptr);
+    {
+        // Until the wizard is in place the main dialog is the plain template.
+        CDialog guide(IDD_INSTALL_GUIDE);
+        m_pMainWnd = &guide;
+        guide.DoModal();
+        m_pMainWnd = nullptr;
+    }
+    // Only a successful CoInitialize (S_OK or S_FALSE) is balanced; a failed one, e.g. a
+    // thread already in another apartment, must not be undone by us.
+    if (SUCCEEDED(hr))
+        ::CoUninitialize();
+}
+
+void CPelMasterInstallerApp::LaunchNewInstaller()
+{
+    const std::wstring& path = m_validator.GetNewInstallerPath();
+    if (!ShouldStartNewInstaller(m_validator.GetResult(), path))
+        return;
+    HINSTANCE started = ::ShellExecuteW(nullptr, L"open", path.c_str(), kNewInstallerArguments,
+                                        nullptr, SW_SHOWNORMAL);
+    if (reinterpret_cast<INT_PTR>(started) <= 32) {
+        std::wstring caption = ExecutableBaseName();
+        ::MessageBoxW(nullptr, L"The updater cannot be launched!", caption.c_str(),
+                      MB_OK | MB_ICONERROR);
+    }
+}
+
+bool ShouldStartNewInstaller(ValidationResult result, const std::wstring& path)
+{
+    return result == RunNewInstaller && !path.empty() && ::PathFileExistsW(path.c_str()) &&
+           !::PathIsDirectoryW(path.c_str());
+}
+
+std::wstring ExecutableBaseName()
+{
+    // Grow the buffer until the whole path fits; a cut path would give a wrong name.
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = ::GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (n == 0)
+            return std::wstring();
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        if (path.size() >= 32768)
+            return std::wstring();
+        path.resize(path.size() * 2);
+    }
+    size_t start = path.find_last_of(L"\\/");
+    std::wstring name = start == std::wstring::npos ? path : path.substr(start + 1);
+    size_t dot = name.rfind(L'.');
+    if (dot != std::wstring::npos && dot > 0)
+        name.resize(dot);
+    return name;
+}
+
+std::vector<std::wstring> SplitCommandLine(const wchar_t* commandLine)
+{
+    std::vector<std::wstring> args;
+    int count = 0;
+    struct LocalDeleter
+    {
+        void operator()(wchar_t** p) const { ::LocalFree(p); }
+    };
+    std::unique_ptr<wchar_t*, LocalDeleter> argv(
+        ::CommandLineToArgvW(commandLine ? commandLine : L"", &count));
+    if (!argv)
+        return args;
+    args.reserve(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i)
+        args.emplace_back(argv.get()[i]);
+    return args;
+}
+
+std::string AnsiNarrow(const std::wstring& wide)
+{
+    if (wide.empty() || wide.size() > static_cast<size_t>(INT_MAX))
+        return std::string();
+    int length = static_cast<int>(wide.size());
+    DWORD flags = WC_NO_BEST_FIT_CHARS;
+    int needed = ::WideCharToMultiByte(CP_THREAD_ACP, flags, wide.data(), length, nullptr, 0,
+                                       nullptr, nullptr);
+    if (needed <= 0 && ::GetLastError() == ERROR_INVALID_FLAGS) {
+        // UTF-8 and some other code pages take no flags; they have no best-fit mapping either.
+        flags = 0;
+        needed = ::WideCharToMultiByte(CP_THREAD_ACP, flags, wide.data(), length, nullptr, 0,
+                                       nullptr, nullptr);
+    }
+    if (needed <= 0)
+        return std::string();
+    std::string narrow(static_cast<size_t>(needed), '\0');
+    int written = ::WideCharToMultiByte(CP_THREAD_ACP, flags, wide.data(), length, &narrow[0],
+                                        needed, nullptr, nullptr);
+    narrow.resize(written > 0 ? static_cast<size_t>(written) : 0);
+    return narrow;
+}

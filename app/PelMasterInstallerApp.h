@@ -1,0 +1,78 @@
+// The installer's application object: run flags, start-up sequence and shut-down.
+#pragma once
+
+#include "app/CommandLine.h"
+#include "engine/ClientValidator.h"
+#include "framework/Handles.h"
+#include "framework/WinApp.h"
+
+#include <string>
+#include <vector>
+
+// Marks a running installer; a second start finds it and activates the first one instead.
+inline constexpr wchar_t kInstallerSemaphoreName[] = L"QuilloVaroInstaller_70";
+// Window class of the main dialog, looked up by a second start.
+inline constexpr wchar_t kMainWindowClassName[] = L"PelMasterInstallerClassName";
+// Arguments given to a newer installer started at shut-down: it must not check itself again.
+inline constexpr wchar_t kNewInstallerArguments[] = L"/n";
+
+class CPelMasterInstallerApp : public CWinApp
+{
+public:
+    CPelMasterInstallerApp();
+
+    // Runs the start-up sequence and always returns false: the main dialog has its own modal
+    // loop, and shut-down follows directly.
+    bool InitInstance() override;
+    // Releases what start-up made and starts a downloaded newer installer when asked to.
+    int ExitInstance() override;
+
+    // Sets the run flags from an argument vector (index 0 is the program path).
+    void ApplyArguments(const std::vector<std::wstring>& args);
+
+    CHandle m_hInstanceSemaphore;
+    int m_bProductInstalled = 0;   // set while the manifest is loaded
+    int m_bSilent = 0;             // /s
+    int m_bSkipValidation = 0;     // /n
+    int m_bLaunchAfterInstall = 0; // /l
+    std::wstring m_strLanguage;    // /lang value
+    CClientValidator m_validator;
+
+protected:
+    // Start-up stages, in the order InitInstance runs them.
+    // False when another installer runs; it has been activated then.
+    virtual bool ClaimSingleInstance();
+    virtual void ParseCommandLine();
+    virtual bool RegisterMainWindowClass();
+    virtual void InitThemePalette();
+    virtual void CreateSharedFonts();
+    virtual void LoadManifest();
+    // Runs the self-check; its outcome is left in m_validator.
+    virtual void RunValidator();
+    virtual void RunMainDialog();
+
+    // Shut-down stage.
+    virtual void DeleteSharedFonts();
+
+private:
+    void LaunchNewInstaller();
+
+    COptionTable m_options;
+};
+
+// The one application object of the process.
+CPelMasterInstallerApp& TheApp();
+
+// Whether shut-down starts the newer installer: only after RunNewInstaller, and only for a
+// path naming an existing file (a folder would open in the shell instead).
+bool ShouldStartNewInstaller(ValidationResult result, const std::wstring& path);
+
+// File name of the running executable without folder and extension ("PelWebInstaller").
+std::wstring ExecutableBaseName();
+
+// Splits a command line by the platform's rules (CommandLineToArgvW), program path included.
+std::vector<std::wstring> SplitCommandLine(const wchar_t* commandLine);
+
+// Option keywords are matched in the thread's ANSI code page. Characters without an exact
+// counterpart become '?', never a look-alike: a full-width "／ｓ" must not turn into "/s".
+std::string AnsiNarrow(const std::wstring& wide);

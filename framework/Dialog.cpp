@@ -1,0 +1,122 @@
+#include "framework/Dialog.h"
+
+CDialog::CDialog(UINT templateId, HWND parent) : m_nIDTemplate(templateId), m_hParent(parent) {}
+
+HWND CDialog::CreateFromTemplate(HWND parent)
+{
+    HINSTANCE instance = m_hResource ? m_hResource : ::GetModuleHandleW(nullptr);
+    auto self = reinterpret_cast<LPARAM>(this);
+    if (m_pTemplate)
+        return ::CreateDialogIndirectParamW(instance, m_pTemplate, parent, &StaticDialogProc, self);
+    return ::CreateDialogParamW(instance, MAKEINTRESOURCEW(m_nIDTemplate), parent,
+                                &StaticDialogProc, self);
+}
+
+bool CDialog::Create(HWND parent)
+{
+    if (m_hWnd)
+        return false;
+    m_hParent = parent;
+    return CreateFromTemplate(parent) != nullptr && m_hWnd != nullptr;
+}
+
+INT_PTR CDialog::DoModal()
+{
+    if (m_hWnd)
+        return -1;
+    m_bEndModal = false;
+    m_nModalResult = -1;
+    // EndDialog called from OnInitDialog must already count as a modal end.
+    m_bInModalLoop = true;
+    HWND hwnd = CreateFromTemplate(m_hParent);
+    if (!hwnd || !m_hWnd) {
+        m_bInModalLoop = false;
+        if (hwnd)
+            ::DestroyWindow(hwnd);
+        return -1;
+    }
+
+    HWND owner = ::GetWindow(hwnd, GW_OWNER);
+    bool reenableOwner = owner && ::IsWindowEnabled(owner);
+    if (reenableOwner)
+        ::EnableWindow(owner, FALSE);
+
+    RunModalLoop();
+    m_bInModalLoop = false;
+
+    // Re-enable and activate the owner before the dialog goes, so activation returns to it
+    // rather than to some other application.
+    if (reenableOwner) {
+        ::EnableWindow(owner, TRUE);
+        if (m_hWnd && ::GetActiveWindow() == m_hWnd)
+            ::SetActiveWindow(owner);
+    }
+    if (m_hWnd)
+        ::DestroyWindow(m_hWnd);
+    return m_nModalResult;
+}
+
+void CDialog::RunModalLoop()
+{
+    MSG msg;
+    while (!m_bEndModal && m_hWnd) {
+        BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
+        if (got == -1)
+            break;
+        if (got == 0) {
+            // Leave WM_QUIT for the loop outside ours.
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        // Messages sent while waiting may have destroyed the dialog already.
+        if (m_hWnd && (PreTranslateMessage(&msg) || ::IsDialogMessageW(m_hWnd, &msg)))
+            continue;
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+}
+
+void CDialog::EndDialog(INT_PTR result)
+{
+    if (!m_bInModalLoop)
+        return;
+    m_nModalResult = result;
+    m_bEndModal = true;
+    // Wakes the loop when EndDialog ran inside a sent message while GetMessage was waiting.
+    if (m_hWnd)
+        ::PostMessageW(m_hWnd, WM_NULL, 0, 0);
+}
+
+LRESULT CDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_INITDIALOG:
+        return OnInitDialog();
+    case WM_COMMAND:
+        if (HIWORD(wParam) == BN_CLICKED) {
+            if (LOWORD(wParam) == IDOK) {
+                OnOK();
+                return 0;
+            }
+            if (LOWORD(wParam) == IDCANCEL) {
+                OnCancel();
+                return 0;
+            }
+        }
+        break;
+    }
+    return CWnd::WindowProc(msg, wParam, lParam);
+}
+
+// The dialog procedure only attaches the object. From WM_INITDIALOG on, the dialog window is
+// subclassed, so every message reaches WindowProc first and its default processing runs the
+// dialog class's own procedure (DefDlgProc), which calls back here and gets FALSE.
+INT_PTR CALLBACK CDialog::StaticDialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg != WM_INITDIALOG)
+        return FALSE;
+    auto* dialog = reinterpret_cast<CDialog*>(lParam);
+    if (!dialog || FromHandle(hwnd) || !dialog->SubclassWindow(hwnd))
+        return FALSE;
+    return static_cast<INT_PTR>(dialog->WindowProc(WM_INITDIALOG, wParam, lParam));
+}

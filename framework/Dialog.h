@@ -1,0 +1,50 @@
+// Dialog base class: dialogs from resource templates, run modally by our own message loop
+// or created modeless as child dialogs.
+#pragma once
+
+#include "framework/Wnd.h"
+
+class CDialog : public CWnd
+{
+public:
+    explicit CDialog(UINT templateId, HWND parent = nullptr);
+
+    // Uses an in-memory template instead of the resource (kept alive by the caller).
+    void InitModalIndirect(const DLGTEMPLATE* dialogTemplate) { m_pTemplate = dialogTemplate; }
+    // Module whose resources hold the template; the executable unless set.
+    void SetResourceInstance(HINSTANCE instance) { m_hResource = instance; }
+
+    UINT GetTemplateId() const { return m_nIDTemplate; }
+
+    // Creates the dialog, disables its owner and runs a message loop until EndDialog or until
+    // the window is destroyed. Returns the EndDialog result; -1 when the dialog could not be
+    // created or was destroyed without EndDialog.
+    INT_PTR DoModal();
+
+    // Creates the dialog modeless, as a child or owned window of parent.
+    bool Create(HWND parent);
+
+    // Ends a modal run after the current message; the window is destroyed by DoModal.
+    void EndDialog(INT_PTR result);
+
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+protected:
+    // Return TRUE to let the dialog manager put the focus on the first control.
+    virtual BOOL OnInitDialog() { return TRUE; }
+    virtual void OnOK() { EndDialog(IDOK); }
+    virtual void OnCancel() { EndDialog(IDCANCEL); }
+
+private:
+    HWND CreateFromTemplate(HWND parent);
+    void RunModalLoop();
+    static INT_PTR CALLBACK StaticDialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+    UINT m_nIDTemplate;
+    HWND m_hParent;
+    const DLGTEMPLATE* m_pTemplate = nullptr;
+    HINSTANCE m_hResource = nullptr;
+    bool m_bInModalLoop = false;
+    bool m_bEndModal = false;
+    INT_PTR m_nModalResult = -1;
+};
