@@ -10,6 +10,8 @@ set(PEL_CORE_SOURCES
     xml/XmlDocument.cpp
     xml/XmlEntities.cpp
     xml/XmlEncoding.cpp
+    xml/XmlEncodingNames.cpp
+    xml/XmlEncodingSniff.cpp
     app/CommandLine.cpp
 )
 
