@@ -14,7 +14,7 @@ Before the real check, the checker runs itself on a correct file and on broken v
 fails unless it accepts the first and rejects each of the others.
 """
 import argparse
-import importlib.util
+import importlib
 import os
 import re
 import sys
@@ -190,11 +190,11 @@ def check_file(data, lang_id, ui_defaults, link_defaults):
 
 
 def load_generator(root):
-    path = os.path.join(root, "tools", "make_sample_strings.py")
-    spec = importlib.util.spec_from_file_location("make_sample_strings", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
+    sys.path.insert(0, os.path.join(root, "tools"))
+    try:
+        return importlib.import_module("make_sample_strings")
+    finally:
+        sys.path.pop(0)
 
 
 def build_ini(lines, bom=BOM, line_end="\r\n", encoding="utf-16-le"):
