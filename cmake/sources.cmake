@@ -7,6 +7,7 @@ set(PEL_CORE_SOURCES
     config/RegionList.cpp
     controls/DpiMath.cpp
     engine/StartDecision.cpp
+    engine/StatusModel.cpp engine/TransferRules.cpp
     xml/XmlDocument.cpp
     xml/XmlEntities.cpp
     xml/XmlEncoding.cpp
