@@ -10,6 +10,7 @@ set(PEL_CORE_SOURCES
     engine/StatusModel.cpp engine/TransferRules.cpp
     xml/XmlDocument.cpp
     xml/XmlEntities.cpp
+    xml/XmlElementIndex.cpp xml/XmlParser.cpp xml/XmlScanner.cpp
     xml/XmlEncoding.cpp
     xml/XmlEncodingNames.cpp
     xml/XmlEncodingSniff.cpp
