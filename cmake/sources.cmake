@@ -15,6 +15,8 @@ set(PEL_CORE_SOURCES
     xml/XmlEncodingNames.cpp
     xml/XmlEncodingSniff.cpp
     app/CommandLine.cpp
+    config/UIStringTable.cpp
+    config/UITextFormat.cpp
 )
 
 # The process entry; linked into the executable only, not into test runners.

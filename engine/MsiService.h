@@ -1,0 +1,62 @@
+// The Windows Installer calls the installer makes, with the arguments it
+// passes and the way it reads their results, in one place: installed-product
+// queries, the UI levels and external handler around an installation, and
+// the installation itself with its command-line properties.
+#pragma once
+
+#include <windows.h>
+#include <msi.h>
+
+#include <string>
+
+namespace MsiService {
+
+// Message filter for the external UI handler: FATALEXIT, ERROR, WARNING, USER,
+// INFO, RESOLVESOURCE, OUTOFDISKSPACE, ACTIONSTART, ACTIONDATA, PROGRESS,
+// COMMONDATA, INITIALIZE, TERMINATE, SHOWDIALOG and INSTALLEND; not FILESINUSE.
+constexpr DWORD kExternalUiFilter = 0x8007FDF;
+
+// Characters of the first product-information buffer.
+constexpr DWORD kProductInfoChars = 260;
+
+// Properties for a package whose product is installed already: reinstall
+// everything from the new package and never restart the machine.
+constexpr const wchar_t kReinstallProperties[] =
+    L"REINSTALL=ALL REINSTALLMODE=vomus REBOOT=ReallySuppress";
+
+// INSTALLDIR="folder"; the caller passes the folder without a trailing backslash.
+std::wstring InstallDirProperty(const std::wstring& folder);
+
+// TRANSFORMS="path".
+std::wstring TransformsProperty(const std::wstring& transformPath);
+
+// Reads one attribute ("VersionString", "InstalledProductName", ...) of an
+// installed product. Returns ERROR_SUCCESS with the whole value,
+// ERROR_UNKNOWN_PRODUCT (1605) when the product is not installed, or another
+// error; value is empty unless the result is ERROR_SUCCESS.
+UINT GetProductInfo(const std::wstring& productCode, const wchar_t* attribute,
+                    std::wstring& value);
+
+// No user interface of the service's own except the source-resolution dialog;
+// set before each installation. The previous level is not kept.
+void SetQuietInternalUi();
+
+// The service's basic progress UI, without a window; set by the progress
+// handler on the first message of an installation.
+void SetBasicInternalUi();
+
+// Registers the handler for kExternalUiFilter with its context; the service
+// calls it on the installing thread, inside InstallProduct. The previous
+// handler is not kept.
+void SetExternalUiHandler(INSTALLUI_HANDLERW handler, void* context);
+
+// Installs a package; an empty command line is passed as none at all.
+UINT InstallProduct(const std::wstring& packagePath, const std::wstring& commandLine);
+
+// ERROR_SUCCESS and ERROR_SUCCESS_REBOOT_REQUIRED (3010) are success.
+inline bool IsInstallSuccess(UINT result)
+{
+    return result == ERROR_SUCCESS || result == ERROR_SUCCESS_REBOOT_REQUIRED;
+}
+
+} // namespace MsiService
