@@ -25,6 +25,8 @@ Control interface (plain GET, answered with text/plain):
   /__control/clear                       remove every rule
   /__control/log                         the request log, one line per request
   /__control/stop                        stop the server
+With --cert the control interface is also served over plain HTTP on a second
+port; --port-file receives "PORT CONTROL_PORT".
 
 Every request is logged as one line "METHOD PATH STATUS BYTES_SENT UA=... ACCEPT=...
 CTYPE=..." to --log (appended, flushed) and kept in memory for /__control/log.
@@ -53,6 +55,7 @@ class State:
         self.log_lines = []
         self.log_path = log_path
         self.last_request = time.monotonic()
+        self.servers = []
 
     def take_rule(self, path):
         with self.lock:
@@ -193,7 +196,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             with state.lock:
                 text = "".join(line + "\n" for line in state.log_lines)
         elif path == "/__control/stop":
-            threading.Thread(target=self.server.shutdown, daemon=True).start()
+            for srv in state.servers:
+                threading.Thread(target=srv.shutdown, daemon=True).start()
         else:
             text = "unknown control\n"
         data = text.encode("utf-8")
@@ -215,7 +219,8 @@ def watchdog(server, idle, limit):
         time.sleep(0.5)
         now = time.monotonic()
         if (idle and now - server.state.last_request > idle) or (limit and now - start > limit):
-            server.shutdown()
+            for srv in server.state.servers:
+                srv.shutdown()
             return
 
 
@@ -236,15 +241,26 @@ def main():
         sys.exit("the test server listens on loopback only")
     server = Server((args.host, args.port), Handler)
     server.state = State(args.root, args.log)
+    server.state.servers.append(server)
     if args.cert:
         ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         ctx.load_cert_chain(args.cert, args.key)
         server.socket = ctx.wrap_socket(server.socket, server_side=True)
     port = server.server_address[1]
+    # The control interface is also reachable over plain HTTP on its own port, so
+    # that tests can drive an HTTPS server whose certificate they do not trust.
+    control_port = port
+    if args.cert:
+        control = Server((args.host, 0), Handler)
+        control.state = server.state
+        server.state.servers.append(control)
+        control_port = control.server_address[1]
+        threading.Thread(target=control.serve_forever, kwargs={"poll_interval": 0.2},
+                         daemon=True).start()
     if args.port_file:
         tmp = args.port_file + ".tmp"
         with open(tmp, "w") as f:
-            f.write(str(port))
+            f.write("%d %d" % (port, control_port))
         os.replace(tmp, args.port_file)
     print("serving %s on %s:%d" % (args.root, args.host, port), flush=True)
     threading.Thread(target=watchdog, args=(server, args.idle_exit, args.max_seconds),
