@@ -121,8 +121,10 @@ bool CTestServer::Start(const std::wstring& root, const Options& options)
     std::string rootUnix = UnixPath(root);
     if (rootUnix.empty())
         return false;
+    // Wine hands a Unix program its arguments split by the Windows rules: only
+    // double quotes group, single quotes would become part of the path.
     std::string cmd = "Z:\\usr\\bin\\python3 " PEL_SOURCE_DIR "/tools/testserver/pel_test_server.py"
-                      " --root '" + rootUnix + "' --port-file " + portFile +
+                      " --root \"" + rootUnix + "\" --port-file " + portFile +
                       " --idle-exit " + std::to_string(options.idleExitSeconds);
     if (options.https) {
         std::string base = PEL_TEST_CERT_DIR "/";
