@@ -26,22 +26,21 @@ INT_PTR CDialog::DoModal()
         return -1;
     m_bEndModal = false;
     m_nModalResult = -1;
-    // EndDialog called from OnInitDialog must already count as a modal end.
-    m_bInModalLoop = true;
-    HWND hwnd = CreateFromTemplate(m_hParent);
-    if (!hwnd || !m_hWnd) {
-        m_bInModalLoop = false;
-        if (hwnd)
-            ::DestroyWindow(hwnd);
-        return -1;
-    }
 
-    HWND owner = ::GetWindow(hwnd, GW_OWNER);
+    // The owner is disabled before the dialog exists, so that whatever OnInitDialog shows is
+    // modal already. A popup dialog is owned by the top-level window of its parent.
+    HWND owner = m_hParent ? ::GetAncestor(m_hParent, GA_ROOT) : nullptr;
     bool reenableOwner = owner && ::IsWindowEnabled(owner);
     if (reenableOwner)
         ::EnableWindow(owner, FALSE);
 
-    RunModalLoop();
+    // EndDialog called from OnInitDialog must already count as a modal end.
+    m_bInModalLoop = true;
+    HWND hwnd = CreateFromTemplate(m_hParent);
+    if (hwnd && !m_hWnd)
+        ::DestroyWindow(hwnd); // created, but the object could not attach to it
+    else if (hwnd)
+        RunModalLoop();
     m_bInModalLoop = false;
 
     // Re-enable and activate the owner before the dialog goes, so activation returns to it

@@ -16,6 +16,10 @@ std::wstring WinePath(const std::string& unixPath)
 
 std::wstring InstallerExePath() { return WinePath(PEL_INSTALLER_EXE); }
 
+#ifdef PEL_RECORD_ARGS_EXE
+std::wstring RecordArgsExePath() { return WinePath(PEL_RECORD_ARGS_EXE); }
+#endif
+
 std::wstring TestDataPath(const std::wstring& relative)
 {
     std::wstring base = WinePath(PEL_TEST_DATA_DIR);

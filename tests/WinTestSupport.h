@@ -14,6 +14,10 @@ std::wstring WinePath(const std::string& unixPath);
 std::wstring InstallerExePath();
 std::wstring TestDataPath(const std::wstring& relative = std::wstring());
 
+// Path of tests/programs/record_args.exe, which writes its arguments to the file named by the
+// environment variable PEL_RECORD_ARGS_FILE.
+std::wstring RecordArgsExePath();
+
 // A fresh, empty folder under the Windows temporary folder; removed by the destructor.
 class TempFolder
 {
