@@ -1,12 +1,11 @@
-// The Windows side of the theme: the screen DPI as this process and a freshly
-// started one read it, the DPI-dependent functions, the palette and the fonts.
+// The Windows side of the theme: the screen DPI as this process reads it, the
+// DPI-dependent functions, the palette and the fonts.
 #include "controls/Theme.h"
 
 #include "WinTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 namespace {
@@ -57,8 +56,9 @@ TEST_F(ThemeDpi, At96EveryValueIsUnchanged)
     EXPECT_EQ(446, ThemeConstants().panelHeight);
 }
 
-// The real path: the cache asks the screen DC. When started by the test
-// below with PEL_DPI_REPORT set, this also writes what it read to that file.
+// The real path: the cache asks the screen DC. (A freshly started process
+// reading a configured DPI is tested in theme_dpi_test.cpp, in the runner
+// whose tests do not overlap others, because it changes the prefix's DPI.)
 TEST_F(ThemeDpi, ReadsTheScreenDeviceCaps)
 {
     ResetScreenDpiForTesting();
@@ -72,97 +72,6 @@ TEST_F(ThemeDpi, ReadsTheScreenDeviceCaps)
     EXPECT_EQ(y, ScreenDpiY());
     EXPECT_EQ(ScaleStepped(30, x), DpiScaleX(30));
     EXPECT_EQ(SnapDpi(y), SnappedDpi());
-
-    wchar_t report[MAX_PATH] = {};
-    if (GetEnvironmentVariableW(L"PEL_DPI_REPORT", report, MAX_PATH) > 0) {
-        FILE* f = _wfopen(report, L"w");
-        ASSERT_NE(nullptr, f);
-        std::fprintf(f, "%d %d %d %d %d\n", ScreenDpiX(), ScreenDpiY(), DpiScaleX(30),
-                     DpiScaleY(446), SnappedDpi());
-        std::fclose(f);
-    }
-}
-
-// Sets HKCU\Control Panel\Desktop "LogPixels" and puts back what was there.
-class LogPixelsSetting
-{
-public:
-    LogPixelsSetting()
-    {
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0,
-                            KEY_READ | KEY_SET_VALUE, nullptr, &m_key, nullptr) != ERROR_SUCCESS) {
-            m_key = nullptr;
-            return;
-        }
-        DWORD size = sizeof m_saved;
-        DWORD type = 0;
-        m_hadValue = RegQueryValueExW(m_key, L"LogPixels", nullptr, &type,
-                                      reinterpret_cast<BYTE*>(&m_saved), &size) ==
-                         ERROR_SUCCESS &&
-                     type == REG_DWORD;
-    }
-    ~LogPixelsSetting()
-    {
-        if (!m_key)
-            return;
-        // The test prefix runs at 96 dpi; that is what a missing value means too.
-        Set(m_hadValue ? m_saved : 96);
-        RegCloseKey(m_key);
-    }
-    LogPixelsSetting(const LogPixelsSetting&) = delete;
-    LogPixelsSetting& operator=(const LogPixelsSetting&) = delete;
-
-    bool Set(DWORD dpi)
-    {
-        return m_key && RegSetValueExW(m_key, L"LogPixels", 0, REG_DWORD,
-                                       reinterpret_cast<const BYTE*>(&dpi),
-                                       sizeof dpi) == ERROR_SUCCESS;
-    }
-
-private:
-    HKEY m_key = nullptr;
-    bool m_hadValue = false;
-    DWORD m_saved = 0;
-};
-
-// Runs ReadsTheScreenDeviceCaps in a new process of this runner and returns
-// its report, or an empty string.
-std::string ReadDpiInChildProcess()
-{
-    testing_support::TempFolder folder;
-    const std::wstring report = folder.File(L"dpi.txt");
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    SetEnvironmentVariableW(L"PEL_DPI_REPORT", report.c_str());
-    HANDLE process =
-        testing_support::StartProgram(self, L"--gtest_filter=ThemeDpi.ReadsTheScreenDeviceCaps");
-    SetEnvironmentVariableW(L"PEL_DPI_REPORT", nullptr);
-    if (!process)
-        return std::string();
-    const long code = testing_support::WaitExitCode(process, 60000);
-    CloseHandle(process);
-    if (code != 0)
-        return "exit " + std::to_string(code);
-    std::string text;
-    if (FILE* f = _wfopen(report.c_str(), L"r")) {
-        char buf[128] = {};
-        if (std::fgets(buf, sizeof buf, f))
-            text = buf;
-        std::fclose(f);
-    }
-    return text;
-}
-
-TEST(ThemeScreenDpi, NewProcessReadsTheConfiguredDpi)
-{
-    LogPixelsSetting setting;
-    ASSERT_TRUE(setting.Set(144));
-    // dpiX dpiY DpiScaleX(30) DpiScaleY(446) SnappedDpi
-    EXPECT_EQ("144 144 45 669 144\n", ReadDpiInChildProcess());
-    ASSERT_TRUE(setting.Set(120));
-    EXPECT_EQ("120 120 37 557 120\n", ReadDpiInChildProcess());
-    ASSERT_TRUE(setting.Set(96));
-    EXPECT_EQ("96 96 30 446 96\n", ReadDpiInChildProcess());
 }
 
 TEST(ThemePalette, EveryColourHasItsValue)
