@@ -96,7 +96,9 @@ bool HttpGet(int port, const std::string& pathAndQuery, std::string* body)
     }
     closesocket(s);
     size_t split = response.find("\r\n\r\n");
-    if (!ok || response.compare(0, 12, "HTTP/1.0 200") != 0 || split == std::string::npos)
+    // The server answers in HTTP/1.1 whatever the request's version.
+    const bool status200 = response.compare(0, 7, "HTTP/1.") == 0 && response.compare(8, 4, " 200") == 0;
+    if (!ok || !status200 || split == std::string::npos)
         return false;
     if (body)
         *body = response.substr(split + 4);
