@@ -213,8 +213,8 @@ TEST(StartDecision, InstalledButNothingKnownIsThreeWhateverTheVersions)
 
 TEST(StartDecision, InstalledWithNameOnlyCounts)
 {
-    // No version: it parses as zeros, so any offered version with a fourth
-    // number above 0 and first number 0 would be newer; 7.x is not.
+    // A name without a version counts as installed. The empty version parses
+    // as 0.0.0.0, so 7.x is not newer (first numbers differ) but 0.0.0.1 is.
     StartDecisionInput in = Installed();
     in.installedVersion.clear();
     EXPECT_EQ(1, GetStartDecision(in));
