@@ -110,4 +110,22 @@ HWND WaitForWindow(const wchar_t* className, const wchar_t* title, DWORD timeout
     }
 }
 
+WindowsInstallerTestLock::WindowsInstallerTestLock()
+    : m_mutex(CreateMutexW(nullptr, FALSE, L"Local\\PelTestWindowsInstallerLock")), m_held(false)
+{
+    if (m_mutex) {
+        // An abandoned mutex (a test process that crashed) still passes ownership.
+        const DWORD wait = WaitForSingleObject(m_mutex, 5 * 60 * 1000);
+        m_held = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+    }
+}
+
+WindowsInstallerTestLock::~WindowsInstallerTestLock()
+{
+    if (m_held)
+        ReleaseMutex(m_mutex);
+    if (m_mutex)
+        CloseHandle(m_mutex);
+}
+
 } // namespace testing_support

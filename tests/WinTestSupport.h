@@ -45,4 +45,22 @@ long WaitExitCode(HANDLE process, DWORD timeoutMs);
 // Polls for a top-level window of a class and/or title (either may be null) for up to timeoutMs.
 HWND WaitForWindow(const wchar_t* className, const wchar_t* title, DWORD timeoutMs);
 
+// Held by a test while it runs a Windows Installer installation or removal. ctest starts
+// several test processes at once, and the service runs one installation at a time; tests that
+// install take this lock (one named mutex, shared by all runners under one wineserver) so they
+// never meet. Waits up to five minutes; Held() says whether the lock was obtained.
+class WindowsInstallerTestLock
+{
+public:
+    WindowsInstallerTestLock();
+    ~WindowsInstallerTestLock();
+    WindowsInstallerTestLock(const WindowsInstallerTestLock&) = delete;
+    WindowsInstallerTestLock& operator=(const WindowsInstallerTestLock&) = delete;
+    bool Held() const { return m_held; }
+
+private:
+    HANDLE m_mutex;
+    bool m_held;
+};
+
 } // namespace testing_support

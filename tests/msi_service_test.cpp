@@ -16,6 +16,7 @@
 
 using testing_support::TempFolder;
 using testing_support::WinePath;
+using testing_support::WindowsInstallerTestLock;
 
 namespace {
 
@@ -172,6 +173,8 @@ TEST(MsiServiceInstall, InstallsQueriesAndRemovesARealPackage)
 {
     const std::wstring code = PackageProperty(L"ProductCode");
     ASSERT_FALSE(code.empty()) << "cannot read " << PEL_TEST_MSI;
+    WindowsInstallerTestLock lock;
+    ASSERT_TRUE(lock.Held());
     ProductRemover remover(code);
     ASSERT_FALSE(IsInstalled(code)) << "the test product is installed already";
 
@@ -226,6 +229,8 @@ TEST(MsiServiceInstall, HandlerCancelIsPassedBackToTheService)
 {
     const std::wstring code = PackageProperty(L"ProductCode");
     ASSERT_FALSE(code.empty());
+    WindowsInstallerTestLock lock;
+    ASSERT_TRUE(lock.Held());
     ProductRemover remover(code);
     HandlerLog log;
     log.cancelAtFirstProgress = true;
@@ -249,6 +254,8 @@ TEST(MsiServiceInstall, TransformsPropertyReachesTheService)
 {
     const std::wstring code = PackageProperty(L"ProductCode");
     ASSERT_FALSE(code.empty());
+    WindowsInstallerTestLock lock;
+    ASSERT_TRUE(lock.Held());
     ProductRemover remover(code);
     TempFolder temp;
     const std::wstring missing = temp.File(L"1031.mst");
@@ -272,6 +279,8 @@ TEST(MsiServiceInstall, QuoteInAValueStaysInsideIt)
 {
     const std::wstring code = PackageProperty(L"ProductCode");
     ASSERT_FALSE(code.empty());
+    WindowsInstallerTestLock lock;
+    ASSERT_TRUE(lock.Held());
     ProductRemover remover(code);
     const std::wstring hostile = L"C:\\x\" REINSTALL=ALL \"";
     HandlerLog log;
