@@ -1,0 +1,126 @@
+// HTTP(S) transfers over WinINet: the process-wide root internet handle, the
+// length query, the file download with progress reports, pausing and
+// cancellation, and the download into a byte sink.
+//
+// Every request is a plain GET on the shared root handle, with no retry. A
+// download succeeds only when the server answered 2xx and the whole declared
+// body arrived, so an error page or a broken-off body is never taken for the
+// file.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Opens the root internet handle (user agent "Quillo Web Installer Client",
+// preconfigured proxy) unless one is open. A failure leaves it null; the
+// requests then fail at their connect step.
+void EnsureInternetRoot();
+// Closes the root internet handle, if open.
+void CloseInternetRoot();
+
+enum TransferState : int32_t
+{
+    TransferInitial = 0,     // never reported by a transfer
+    TransferRunning = 2,
+    TransferEnded = 3,
+    TransferCancelled = 4,
+    TransferAborted = 5,     // before or outside the transfer (download jobs only)
+};
+
+// A transfer's status report.
+struct DownloadStatusInfo
+{
+    int32_t state = TransferInitial;
+    uint64_t received = 0;     // bytes read so far in this transfer
+    uint64_t total = 0;        // expected size; 0 as reported by the transfer itself
+    uint32_t errorCode = 0;    // Windows error of the failing step, 0 when none
+    std::wstring errorText;    // one of the texts below, or empty
+    uint32_t httpStatus = 0;   // status of the response, 0 before one arrived
+};
+
+// Error texts of the report.
+extern const wchar_t kErrConnectFailed[];       // "InternetConnect Failed."
+extern const wchar_t kErrOpenRequestFailed[];   // "HttpOpenRequest Failed."
+extern const wchar_t kErrSendRequestFailed[];   // "HttpSendRequest Failed."
+extern const wchar_t kErrDownloadFailed[];      // "Internet download file Failed"
+
+// How a running transfer learns to stop or hold.
+class ICancelRequest
+{
+public:
+    virtual BOOL IsCancelled() const = 0;
+    virtual BOOL IsPaused() const = 0;
+    // Blocks while paused, until resumed or cancelled or `timeoutMs` passed,
+    // so that a held transfer costs no processor time.
+    virtual void WaitWhilePaused(DWORD timeoutMs) const = 0;
+
+protected:
+    ~ICancelRequest() = default;
+};
+
+// Cancel and run events, not owned: cancelled while the cancel event is
+// signalled, paused while the run event is not. Without events it never
+// stops (the self-validation's transfers).
+class CancelRequest : public ICancelRequest
+{
+public:
+    CancelRequest() = default;
+    CancelRequest(HANDLE cancelEvent, HANDLE runEvent) : m_cancelEvent(cancelEvent), m_runEvent(runEvent) {}
+
+    BOOL IsCancelled() const override;
+    BOOL IsPaused() const override;
+    void WaitWhilePaused(DWORD timeoutMs) const override;
+
+private:
+    HANDLE m_cancelEvent = nullptr;
+    HANDLE m_runEvent = nullptr;
+};
+
+// Receives the reports of DownloadToFile, on the transferring thread.
+class IDownloadCallback
+{
+public:
+    virtual void OnStatus(const DownloadStatusInfo& info) = 0;
+
+protected:
+    ~IDownloadCallback() = default;
+};
+
+// Where DownloadToStream puts the body. False from Write stops the transfer.
+class IByteSink
+{
+public:
+    virtual bool Write(const void* data, size_t size) = 0;
+
+protected:
+    ~IByteSink() = default;
+};
+
+// Collects the body in memory (documents, small programs).
+class CStringSink : public IByteSink
+{
+public:
+    bool Write(const void* data, size_t size) override;
+    const std::string& Data() const { return m_data; }
+
+private:
+    std::string m_data;
+};
+
+// Length of the file at `url` from its response headers, without reading the
+// body; 0 on any failure, for 403 and 404, and without a Content-Length.
+int64_t QueryContentLength(const std::wstring& url);
+
+// Downloads `url` into `file` (opened for writing, positioned anywhere; the
+// bytes go to offset 0 on). Reports twice per 4096-byte read and once at the
+// end (state 3, or 4 after a cancellation, which waits 500 ms first). True
+// when the server answered 2xx and the whole body is in the file.
+bool DownloadToFile(const ICancelRequest& cancel, const std::wstring& url, HANDLE file,
+                    IDownloadCallback* callback);
+
+// Downloads `url` into `sink`. Sends "Content-Type: application/json" (and no
+// body). True under the same conditions as DownloadToFile.
+bool DownloadToStream(const ICancelRequest& cancel, const std::wstring& url, IByteSink& sink);

@@ -1,0 +1,208 @@
+#include "engine/TransferLoop.h"
+
+#include "engine/TransferRules.h"
+
+#include <wininet.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kFileReadSize = 4096;
+constexpr size_t kStagingSize = 40960;
+constexpr DWORD kStreamReadSize = 16384;
+// How long a paused transfer sleeps before it looks again on its own; resume
+// and cancel wake it at once.
+constexpr DWORD kPauseWaitMs = 250;
+
+// Serialises the buffered writes of file downloads across threads.
+class CCriticalSection
+{
+public:
+    CCriticalSection() { InitializeCriticalSection(&m_cs); }
+    ~CCriticalSection() { DeleteCriticalSection(&m_cs); }
+    CCriticalSection(const CCriticalSection&) = delete;
+    CCriticalSection& operator=(const CCriticalSection&) = delete;
+    void Enter() { EnterCriticalSection(&m_cs); }
+    void Leave() { LeaveCriticalSection(&m_cs); }
+
+private:
+    CRITICAL_SECTION m_cs;
+};
+
+class CCriticalSectionLock
+{
+public:
+    explicit CCriticalSectionLock(CCriticalSection& cs) : m_cs(cs) { m_cs.Enter(); }
+    ~CCriticalSectionLock() { m_cs.Leave(); }
+    CCriticalSectionLock(const CCriticalSectionLock&) = delete;
+    CCriticalSectionLock& operator=(const CCriticalSectionLock&) = delete;
+
+private:
+    CCriticalSection& m_cs;
+};
+
+// The process's file write lock: created on first use (thread-safe static
+// initialisation), destroyed at exit.
+CCriticalSection& FileWriteLock()
+{
+    static CCriticalSection lock;
+    return lock;
+}
+
+// The staging buffer of a file download: bytes collect here and go to the
+// file in batches, under the process's file write lock.
+class CStagedFileWriter
+{
+public:
+    explicit CStagedFileWriter(HANDLE file) : m_file(file), m_buffer(kStagingSize, 0) {}
+
+    void Append(const BYTE* data, DWORD size)
+    {
+        std::memcpy(m_buffer.data() + m_staged, data, size);
+        m_staged += size;
+    }
+    bool Full() const { return m_staged + kFileReadSize > kStagingSize; }
+
+    // Hands the staged bytes to the system at the current offset. The disk
+    // flush happens once, at the end (Finish), not per batch.
+    bool WriteStaged()
+    {
+        if (m_staged == 0)
+            return true;
+        CCriticalSectionLock lock(FileWriteLock());
+        LARGE_INTEGER pos;
+        pos.QuadPart = static_cast<LONGLONG>(m_offset);
+        if (!SetFilePointerEx(m_file, pos, nullptr, FILE_BEGIN))
+            return false;
+        size_t done = 0;
+        while (done < m_staged) {
+            DWORD written = 0;
+            if (!WriteFile(m_file, m_buffer.data() + done, static_cast<DWORD>(m_staged - done), &written, nullptr) ||
+                written == 0)
+                return false;
+            done += written;
+        }
+        m_offset += m_staged;
+        std::memset(m_buffer.data(), 0, m_staged);
+        m_staged = 0;
+        return true;
+    }
+
+    bool Finish() { return FlushFileBuffers(m_file) != FALSE; }
+
+private:
+    HANDLE m_file;
+    std::vector<BYTE> m_buffer;
+    size_t m_staged = 0;
+    uint64_t m_offset = 0;
+};
+
+void Report(IDownloadCallback* callback, const DownloadStatusInfo& r)
+{
+    if (callback)
+        callback->OnStatus(r);
+}
+
+void RecordFailure(DownloadStatusInfo& r, DWORD error)
+{
+    r.errorCode = error;
+    r.errorText = kErrDownloadFailed;
+}
+
+DWORD ErrorOrGeneric()
+{
+    const DWORD error = GetLastError();
+    return error != 0 ? error : ERROR_INTERNET_INTERNAL_ERROR;
+}
+
+} // namespace
+
+bool ReceiveBodyToFile(const ICancelRequest& cancel, IBodySource& source, int64_t declared, HANDLE file,
+                       IDownloadCallback* callback, DownloadStatusInfo& r)
+{
+    CStagedFileWriter writer(file);
+    BYTE buffer[kFileReadSize];
+    // The error is taken where a step fails: a last-error value left over
+    // from an earlier call must not turn a good transfer into a failed one.
+    DWORD error = 0;
+    for (;;) {
+        if (cancel.IsCancelled())
+            break;
+        if (cancel.IsPaused()) {
+            cancel.WaitWhilePaused(kPauseWaitMs);
+            continue;
+        }
+        DWORD available = 0;
+        if (!source.QueryAvailable(available)) {
+            error = ErrorOrGeneric();
+            break;
+        }
+        // The query may have waited for data a long time: look again.
+        if (cancel.IsCancelled())
+            break;
+        if (cancel.IsPaused())
+            continue;
+        if (available == 0)
+            break;
+        DWORD got = 0;
+        if (!source.Read(buffer, available < kFileReadSize ? available : kFileReadSize, got)) {
+            error = ErrorOrGeneric();
+            break;
+        }
+        // A successful read of nothing is the end of the data, whatever the
+        // availability query said before.
+        if (got == 0)
+            break;
+        r.state = TransferRunning;
+        r.received += got;
+        Report(callback, r);
+        writer.Append(buffer, got);
+        if ((writer.Full() || got < kFileReadSize) && !writer.WriteStaged()) {
+            error = ErrorOrGeneric();
+            break;
+        }
+        Report(callback, r);
+    }
+
+    if (error == 0 && !writer.WriteStaged())
+        error = ErrorOrGeneric();
+    if (error != 0) {
+        RecordFailure(r, error);
+        return false;
+    }
+    if (cancel.IsCancelled())
+        return false;
+    if (!IsBodyComplete(declared, r.received)) {
+        RecordFailure(r, ERROR_INTERNET_CONNECTION_ABORTED);
+        return false;
+    }
+    if (!writer.Finish()) {
+        RecordFailure(r, ErrorOrGeneric());
+        return false;
+    }
+    return true;
+}
+
+bool ReceiveBodyToSink(const ICancelRequest& cancel, IBodySource& source, int64_t declared, IByteSink& sink)
+{
+    std::vector<BYTE> buffer(kStreamReadSize);
+    uint64_t received = 0;
+    for (;;) {
+        DWORD available = 0;
+        if (!source.QueryAvailable(available))
+            return false;
+        if (cancel.IsCancelled() || available == 0)
+            break;
+        DWORD got = 0;
+        if (!source.Read(buffer.data(), available < kStreamReadSize ? available : kStreamReadSize, got))
+            return false;
+        if (got == 0)
+            break;
+        if (!sink.Write(buffer.data(), got))
+            return false;
+        received += got;
+    }
+    return !cancel.IsCancelled() && IsBodyComplete(declared, received);
+}
