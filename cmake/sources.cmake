@@ -17,6 +17,7 @@ set(PEL_CORE_SOURCES
     app/CommandLine.cpp
     config/UIStringTable.cpp
     config/UITextFormat.cpp
+    config/FileNameRules.cpp config/ManifestReader.cpp config/VersionDocument.cpp config/LanguageChoice.cpp
 )
 
 # The process entry; linked into the executable only, not into test runners.
