@@ -1,5 +1,7 @@
 #include "app/PelMasterInstallerApp.h"
 
+#include "config/InstallConfig.h"
+#include "controls/Theme.h"
 #include "framework/Dialog.h"
 #include "res/resource.h"
 
@@ -96,12 +98,22 @@ bool CPelMasterInstallerApp::RegisterMainWindowClass()
     return ::RegisterClassW(&wc) != 0;
 }
 
-// The theme palette and shared fonts of the custom-drawn controls, and the install model,
-// are connected here when those modules join the start-up.
-void CPelMasterInstallerApp::InitThemePalette() {}
-void CPelMasterInstallerApp::CreateSharedFonts() {}
-void CPelMasterInstallerApp::LoadManifest() {}
-void CPelMasterInstallerApp::DeleteSharedFonts() {}
+void CPelMasterInstallerApp::InitThemePalette()
+{
+    ::EnsureScreenDpi();
+    ::InitThemePalette();
+}
+
+void CPelMasterInstallerApp::CreateSharedFonts() { ::CreateSharedFonts(); }
+void CPelMasterInstallerApp::DeleteSharedFonts() { ::DeleteSharedFonts(); }
+
+void CPelMasterInstallerApp::LoadManifest()
+{
+    // The model reports an installed product through the flag the rest of the run reads here.
+    CInstallConfig& config = TheInstallConfig();
+    config.BindProductInstalledFlag(&m_bProductInstalled);
+    config.LoadManifest(m_strLanguage);
+}
 
 void CPelMasterInstallerApp::RunValidator()
 {

@@ -1,6 +1,5 @@
 #include "config/InstallConfig.h"
 
-#include "app/PelMasterInstallerApp.h"
 #include "config/FileNameRules.h"
 #include "config/LanguageChoice.h"
 #include "config/ManifestReader.h"
@@ -27,11 +26,9 @@ void ShowProblemBox(const std::wstring& text)
 
 CInstallConfig& TheInstallConfig()
 {
-    // Made on first use, bound to the flag that the rest of the run reads on the application
-    // object.
+    // Made on first use. Start-up binds it to the application object's installed flag
+    // before the manifest is loaded.
     static CInstallConfig config;
-    static const bool bound = (config.BindProductInstalledFlag(&TheApp().m_bProductInstalled), true);
-    (void)bound;
     return config;
 }
 
@@ -88,7 +85,7 @@ CInstallConfig::CInstallConfig()
 {
 }
 
-bool CInstallConfig::LoadManifest()
+bool CInstallConfig::LoadManifest(const std::wstring& commandLineLanguage)
 {
     ManifestLoadContext context;
     const bool havePath = ReadModulePath(
@@ -98,7 +95,7 @@ bool CInstallConfig::LoadManifest()
         m_loadProblems.assign(1, L"the path of the installer cannot be read");
         return false;
     }
-    context.commandLineLanguage = TheApp().m_strLanguage;
+    context.commandLineLanguage = commandLineLanguage;
     context.uiLanguage = ::GetUserDefaultUILanguage();
     return LoadManifestFrom(context);
 }

@@ -48,8 +48,9 @@ public:
     CInstallConfig(const CInstallConfig&) = delete;
     CInstallConfig& operator=(const CInstallConfig&) = delete;
 
-    // Loads the manifest beside the running executable with the process's language inputs.
-    bool LoadManifest();
+    // Loads the manifest beside the running executable, with the /lang value of the command
+    // line and the user's UI language as language inputs.
+    bool LoadManifest(const std::wstring& commandLineLanguage);
     // The load itself. At each failure it stops, leaves the model as far as it was filled,
     // and says why in GetLoadProblems.
     bool LoadManifestFrom(const ManifestLoadContext& context);
@@ -134,7 +135,8 @@ private:
     DWORD m_lastStamp = 0;
 };
 
-// The process-wide install model, bound to the application object's installed flag.
+// The process-wide install model. Start-up binds it to the application object's installed
+// flag (BindProductInstalledFlag); code below the application reads IsProductInstalled().
 CInstallConfig& TheInstallConfig();
 
 // Reads a module path through read(buffer, size), which behaves like GetModuleFileNameW: a

@@ -8,6 +8,9 @@ export WINEPREFIX="$root/build/windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRID
 wineserver -k 2>/dev/null; wineserver -w 2>/dev/null
 "$root/tests/wine/make-prefix.sh" "$WINEPREFIX" || exit 1
 wineserver -p
+# The first Wine process starts services.exe and friends, which inherit and hold
+# the caller's output pipe; start them here so that ctest's pipes are not kept open.
+wine cmd /c exit </dev/null >/dev/null 2>&1
 ctest --test-dir "$root/build" --output-on-failure -j2 --timeout 600 "$@"
 rc=$?
 wineserver -k 2>/dev/null

@@ -585,7 +585,7 @@ TEST(InstallConfigModulePath, ProcessLoadLooksBesideTheRunningProgram)
         exe));
     const std::wstring folder = exe.substr(0, exe.rfind(L'\\'));
     ASSERT_FALSE(IsExistingFile(folder + L"\\config\\manifest.xml"));
-    EXPECT_FALSE(q.config.LoadManifest());
+    EXPECT_FALSE(q.config.LoadManifest(std::wstring()));
     EXPECT_EQ(q.config.m_strExeFolder, folder);
     EXPECT_EQ(q.config.m_strManifestPath, folder + L"\\config\\manifest.xml");
 }
