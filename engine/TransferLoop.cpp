@@ -99,6 +99,39 @@ private:
     uint64_t m_offset = 0;
 };
 
+// The cancel and pause states as last looked at; looks again once the poll
+// interval has passed, or at once when forced.
+class CPolledControl
+{
+public:
+    CPolledControl(const ICancelRequest& cancel, DWORD intervalMs, bool watchPause)
+        : m_cancel(cancel), m_intervalMs(intervalMs), m_watchPause(watchPause)
+    {
+    }
+
+    void Refresh(bool force)
+    {
+        const ULONGLONG now = GetTickCount64();
+        if (!force && m_looked && now - m_lastLook < m_intervalMs)
+            return;
+        m_cancelled = m_cancel.IsCancelled() != FALSE;
+        m_paused = m_watchPause && !m_cancelled && m_cancel.IsPaused() != FALSE;
+        m_lastLook = now;
+        m_looked = true;
+    }
+    bool Cancelled() const { return m_cancelled; }
+    bool Paused() const { return m_paused; }
+
+private:
+    const ICancelRequest& m_cancel;
+    DWORD m_intervalMs;
+    bool m_watchPause;
+    ULONGLONG m_lastLook = 0;
+    bool m_looked = false;
+    bool m_cancelled = false;
+    bool m_paused = false;
+};
+
 void Report(IDownloadCallback* callback, const DownloadStatusInfo& r)
 {
     if (callback)
@@ -120,18 +153,23 @@ DWORD ErrorOrGeneric()
 } // namespace
 
 bool ReceiveBodyToFile(const ICancelRequest& cancel, IBodySource& source, int64_t declared, HANDLE file,
-                       IDownloadCallback* callback, DownloadStatusInfo& r)
+                       IDownloadCallback* callback, DownloadStatusInfo& r, DWORD pollIntervalMs)
 {
     CStagedFileWriter writer(file);
+    CPolledControl control(cancel, pollIntervalMs, true);
     BYTE buffer[kFileReadSize];
     // The error is taken where a step fails: a last-error value left over
     // from an earlier call must not turn a good transfer into a failed one.
     DWORD error = 0;
+    bool forceLook = true;
     for (;;) {
-        if (cancel.IsCancelled())
+        control.Refresh(forceLook);
+        forceLook = false;
+        if (control.Cancelled())
             break;
-        if (cancel.IsPaused()) {
+        if (control.Paused()) {
             cancel.WaitWhilePaused(kPauseWaitMs);
+            forceLook = true;
             continue;
         }
         DWORD available = 0;
@@ -140,9 +178,10 @@ bool ReceiveBodyToFile(const ICancelRequest& cancel, IBodySource& source, int64_
             break;
         }
         // The query may have waited for data a long time: look again.
-        if (cancel.IsCancelled())
+        control.Refresh(false);
+        if (control.Cancelled())
             break;
-        if (cancel.IsPaused())
+        if (control.Paused())
             continue;
         if (available == 0)
             break;
@@ -185,15 +224,19 @@ bool ReceiveBodyToFile(const ICancelRequest& cancel, IBodySource& source, int64_
     return true;
 }
 
-bool ReceiveBodyToSink(const ICancelRequest& cancel, IBodySource& source, int64_t declared, IByteSink& sink)
+bool ReceiveBodyToSink(const ICancelRequest& cancel, IBodySource& source, int64_t declared, IByteSink& sink,
+                       DWORD pollIntervalMs)
 {
+    // Streams (documents, programs) are not paused: only cancellation counts.
+    CPolledControl control(cancel, pollIntervalMs, false);
     std::vector<BYTE> buffer(kStreamReadSize);
     uint64_t received = 0;
     for (;;) {
         DWORD available = 0;
         if (!source.QueryAvailable(available))
             return false;
-        if (cancel.IsCancelled() || available == 0)
+        control.Refresh(received == 0);
+        if (control.Cancelled() || available == 0)
             break;
         DWORD got = 0;
         if (!source.Read(buffer.data(), available < kStreamReadSize ? available : kStreamReadSize, got))

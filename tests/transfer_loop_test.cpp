@@ -102,7 +102,8 @@ class TransferLoopTest : public ::testing::Test
 protected:
     // Runs the file loop into a new file with a fresh record; the file's
     // contents go to `bytes`.
-    bool ToFile(IBodySource& body, int64_t declared, const ICancelRequest& cancel, std::string* bytes)
+    bool ToFile(IBodySource& body, int64_t declared, const ICancelRequest& cancel, std::string* bytes,
+                DWORD pollIntervalMs = kTransferPollIntervalMs)
     {
         const std::wstring local = m_folder.File(L"f" + std::to_wstring(++m_files) + L".bin");
         m_record = DownloadStatusInfo();
@@ -110,7 +111,7 @@ protected:
         {
             CFileHandle file(CreateFileW(local.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
             EXPECT_TRUE(file.IsValid());
-            ok = ReceiveBodyToFile(cancel, body, declared, file.Get(), &m_log, m_record);
+            ok = ReceiveBodyToFile(cancel, body, declared, file.Get(), &m_log, m_record, pollIntervalMs);
         }
         if (bytes)
             *bytes = ReadFileBytes(local);
@@ -245,7 +246,9 @@ TEST_F(TransferLoopTest, PauseInTheMiddleHoldsTheSource)
     };
     std::string bytes;
     const DWORD start = GetTickCount();
-    EXPECT_TRUE(ToFile(body, 40000, cancel, &bytes));
+    // Looking at every pass, so that the pause is seen at the next one (the
+    // server test covers the default interval).
+    EXPECT_TRUE(ToFile(body, 40000, cancel, &bytes, 0));
     const DWORD elapsed = GetTickCount() - start;
     resumer.join();
     EXPECT_GE(elapsed, 250u);
@@ -261,7 +264,8 @@ TEST_F(TransferLoopTest, CancellationStopsWithoutAnError)
         if (given >= 12288)
             cancel.cancelled = true;
     };
-    EXPECT_FALSE(ToFile(body, 40000, cancel, nullptr));
+    // Looking at every pass (interval 0): the loop stops right after the read.
+    EXPECT_FALSE(ToFile(body, 40000, cancel, nullptr, 0));
     EXPECT_EQ(m_record.received, 12288u);
     EXPECT_EQ(m_record.errorCode, 0u);
     EXPECT_EQ(m_record.errorText, L"");
@@ -270,7 +274,30 @@ TEST_F(TransferLoopTest, CancellationStopsWithoutAnError)
     CScriptedCancel streamCancel;
     stream.onRead = [&](size_t) { streamCancel.cancelled = true; };
     CStringSink sink;
-    EXPECT_FALSE(ReceiveBodyToSink(streamCancel, stream, 40000, sink));
+    EXPECT_FALSE(ReceiveBodyToSink(streamCancel, stream, 40000, sink, 0));
+    EXPECT_EQ(sink.Data().size(), 4096u);
+}
+
+TEST_F(TransferLoopTest, EventsAreLookedAtOnlyOncePerInterval)
+{
+    // Counts the looks of a whole 1 MB transfer that takes far less than the
+    // interval: only the first pass looks.
+    struct CCountingCancel : ICancelRequest
+    {
+        mutable int looks = 0;
+        BOOL IsCancelled() const override { return ++looks, FALSE; }
+        BOOL IsPaused() const override { return ++looks, FALSE; }
+        void WaitWhilePaused(DWORD) const override {}
+    } counting;
+    CScriptedBody body(PatternBytes(1 << 20));
+    EXPECT_TRUE(ToFile(body, 1 << 20, counting, nullptr, 60000));
+    // The first pass (two events) and the final cancellation check.
+    EXPECT_LE(counting.looks, 3);
+
+    CCountingCancel everyPass;
+    CScriptedBody again(PatternBytes(1 << 20));
+    EXPECT_TRUE(ToFile(again, 1 << 20, everyPass, nullptr, 0));
+    EXPECT_GE(everyPass.looks, 256 * 2);
 }
 
 TEST_F(TransferLoopTest, SinkRefusalFailsTheStream)
