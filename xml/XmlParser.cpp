@@ -144,6 +144,12 @@ void CXmlParser::OnUnterminated(const XmlNode& node)
     MarkError();
 }
 
+// Saves cutting out tag names for events the full log would drop anyway.
+bool CXmlParser::LogFull() const
+{
+    return m_log.Text().size() >= CXmlLog::kMaxLength;
+}
+
 std::wstring CXmlParser::LogName(size_t begin, size_t end) const
 {
     return std::wstring(m_text + begin, std::min(end - begin, kMaxLoggedName));
@@ -224,8 +230,9 @@ void CXmlParser::OnEndTag(const XmlNode& node)
                      ? static_cast<long>(m_open.size()) - 1
                      : FindOpen(name);
     if (depth < 0) {
-        m_log.Add(L"lone_end_tag", L"tagname", LogName(node.nameBegin, node.nameEnd), L"offset",
-                  static_cast<long long>(node.begin));
+        if (!LogFull())
+            m_log.Add(L"lone_end_tag", L"tagname", LogName(node.nameBegin, node.nameEnd), L"offset",
+                      static_cast<long long>(node.begin));
         m_notWellFormed = true;
         return;
     }
@@ -274,11 +281,13 @@ void CXmlParser::CloseUnended(size_t fromDepth, size_t position)
         return;
     m_notWellFormed = true;
     for (size_t i = m_open.size(); i > fromDepth; --i) {
-        XmlElementRecord& record = m_index[m_open[i - 1].index];
+        const OpenElement& open = m_open[i - 1];
+        XmlElementRecord& record = m_index[open.index];
         record.flags |= XmlElementRecord::kUnended;
-        m_log.Add(L"unended_start_tag", L"tagname",
-                  LogName(m_open[i - 1].nameBegin, m_open[i - 1].nameBegin + m_open[i - 1].nameLength),
-                  L"offset", record.start, true, static_cast<long long>(position));
+        if (!LogFull())
+            m_log.Add(L"unended_start_tag", L"tagname",
+                      LogName(open.nameBegin, open.nameBegin + open.nameLength), L"offset",
+                      record.start, true, static_cast<long long>(position));
     }
     for (size_t i = fromDepth; i < m_open.size(); ++i)
         HoistChildren(m_open[i].index);

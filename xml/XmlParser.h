@@ -51,6 +51,7 @@ private:
     void Pop();
     long FindOpen(std::wstring_view name);
     std::wstring_view NameOf(const OpenElement& open) const;
+    bool LogFull() const;
     std::wstring LogName(size_t begin, size_t end) const;
     bool Finish();
 
