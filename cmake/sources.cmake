@@ -8,6 +8,7 @@ set(PEL_CORE_SOURCES
     controls/DpiMath.cpp
     engine/StartDecision.cpp
     engine/StatusModel.cpp engine/TransferRules.cpp
+    engine/ProgressParser.cpp
     xml/XmlDocument.cpp
     xml/XmlEntities.cpp
     xml/XmlElementIndex.cpp xml/XmlParser.cpp xml/XmlScanner.cpp
