@@ -3,9 +3,32 @@
 #include "xml/XmlEntities.h"
 #include "xml/XmlScanner.h"
 
+#include <atomic>
 #include <utility>
 
+namespace {
+
+std::atomic<IXmlFindObserver*> g_findObserver{nullptr};
+
+} // namespace
+
 CXmlDocument::CXmlDocument() = default;
+
+IXmlFindObserver* CXmlDocument::SetFindObserver(IXmlFindObserver* observer)
+{
+    return g_findObserver.exchange(observer, std::memory_order_acq_rel);
+}
+
+void CXmlDocument::ReportFound(int32_t element) const
+{
+    if (IXmlFindObserver* observer = g_findObserver.load(std::memory_order_acquire))
+        observer->OnElementFound(m_index[element].start);
+}
+
+int32_t CXmlDocument::GetMainElementStart() const
+{
+    return m_main == 0 ? -1 : m_index[m_main].start;
+}
 
 bool CXmlDocument::Parse(const std::wstring& text)
 {
@@ -69,6 +92,7 @@ bool CXmlDocument::FindElement(const std::wstring& name)
     m_main = found;
     m_parent = m_index[found].parent;
     m_child = 0;
+    ReportFound(found);
     return true;
 }
 
@@ -81,6 +105,7 @@ bool CXmlDocument::FindChildElement(const std::wstring& name)
     if (found == 0)
         return false;
     m_child = found;
+    ReportFound(found);
     return true;
 }
 

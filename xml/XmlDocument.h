@@ -8,7 +8,22 @@
 #include "xml/XmlLog.h"
 #include "xml/XmlParser.h"
 
+#include <cstdint>
 #include <string>
+
+// Told of every element that a cursor search (FindElement, FindChildElement) finds, in every
+// document of the process while it is installed. The vendor's manifest check uses it to learn
+// which elements the installer's own readers visit, without a second copy of their reading
+// rules. The installer never installs one; a search then costs one pointer load and test.
+class IXmlFindObserver
+{
+public:
+    // elementStart: offset of the '<' that opens the found element in the document text.
+    virtual void OnElementFound(int32_t elementStart) = 0;
+
+protected:
+    ~IXmlFindObserver() = default;
+};
 
 class CXmlDocument
 {
@@ -34,6 +49,14 @@ public:
 
     const std::wstring& GetResultLog() const;
 
+    // Offset of the '<' that opens the element at the main position; -1 when there is none.
+    int32_t GetMainElementStart() const;
+
+    // Installs the process-wide find observer (nullptr removes it) and returns the one it
+    // replaces. The observer is called on the thread of the search and must outlive its
+    // installation.
+    static IXmlFindObserver* SetFindObserver(IXmlFindObserver* observer);
+
     // For Load: takes the decoded text, replaces the log by the reader's log,
     // then parses and appends the parse events; returns well-formedness.
     bool ParseLoaded(std::wstring&& text, const CXmlLog& readerLog);
@@ -44,6 +67,7 @@ private:
     bool ParseText();
     int32_t FirstChildOf(int32_t element) const;
     int32_t FindSibling(int32_t from, const std::wstring& name) const;
+    void ReportFound(int32_t element) const;
     bool NameEquals(int32_t element, const std::wstring& name) const;
     void AppendMixedContent(size_t begin, size_t end, std::wstring& out) const;
 
