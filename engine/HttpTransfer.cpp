@@ -64,7 +64,7 @@ enum SetupResult
 };
 
 // The connection and request of one transfer; the request closes first.
-struct CRequest
+struct RequestHandles
 {
     CInternetHandle connection;
     CInternetHandle request;
@@ -74,7 +74,7 @@ const wchar_t* NullIfEmpty(const wchar_t* s) { return s[0] ? s : nullptr; }
 
 // Cracks the URL, connects, opens the request and sends it. `error` receives
 // the Windows error of a failing step.
-SetupResult OpenAndSend(const std::wstring& url, const RequestKind& kind, CRequest& out, DWORD& error)
+SetupResult OpenAndSend(const std::wstring& url, const RequestKind& kind, RequestHandles& out, DWORD& error)
 {
     error = 0;
     std::vector<wchar_t> parts(6 * kUrlPartChars, L'\0');
@@ -240,7 +240,7 @@ bool CStringSink::Write(const void* data, size_t size)
 
 int64_t QueryContentLength(const std::wstring& url)
 {
-    CRequest req;
+    RequestHandles req;
     DWORD error = 0;
     if (OpenAndSend(url, kLengthRequest, req, error) != SetupOk)
         return 0;
@@ -257,7 +257,7 @@ bool DownloadToFile(const ICancelRequest& cancel, const std::wstring& url, HANDL
     DownloadStatusInfo r;
     bool result = false;
     {
-        CRequest req;
+        RequestHandles req;
         DWORD error = 0;
         const SetupResult setup = OpenAndSend(url, kFileRequest, req, error);
         if (setup != SetupOk)
@@ -279,7 +279,7 @@ bool DownloadToFile(const ICancelRequest& cancel, const std::wstring& url, HANDL
 
 bool DownloadToStream(const ICancelRequest& cancel, const std::wstring& url, IByteSink& sink)
 {
-    CRequest req;
+    RequestHandles req;
     DWORD error = 0;
     if (OpenAndSend(url, kStreamRequest, req, error) != SetupOk || cancel.IsCancelled())
         return false;
