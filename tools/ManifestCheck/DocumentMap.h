@@ -1,0 +1,80 @@
+// Every element of an XML file with its name, line and data, read the same way the installer
+// reads the file, and marked with whether the installer's reader visited it.
+#pragma once
+
+#include "xml/XmlDocument.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct ElementInfo
+{
+    std::wstring name;
+    int32_t start = 0;      // offset of its '<' in the document text
+    int line = 0;           // 1-based
+    int parent = -1;        // index in the map, -1 for a top-level element
+    int children = 0;       // number of child elements
+    int subtreeEnd = 0;     // index after its last descendant in the map
+    std::wstring data;      // GetElementData at it: what a reader taking its value gets
+    bool visited = false;   // found by one of the installer's searches
+};
+
+class CDocumentMap
+{
+public:
+    // Reads and parses the file exactly as CXmlDocument::Load does, then lists its elements.
+    void Load(const std::wstring& path);
+
+    bool FileRead() const { return m_fileRead; }
+    bool WellFormed() const { return m_wellFormed; }
+    // The encoding the file was read in (empty: the system code page).
+    const std::wstring& Encoding() const { return m_encoding; }
+    // The reader's and parser's result log.
+    const std::wstring& ResultLog() const { return m_log; }
+
+    const std::vector<ElementInfo>& Elements() const { return m_elements; }
+    // Marks the elements whose start offsets are given.
+    void MarkVisited(const std::vector<int32_t>& starts);
+
+    // Line of a text offset (1-based); line breaks are LF, CR LF or a lone CR.
+    int LineOf(long long offset) const;
+
+    // The first visited element called name whose parent is a visited element called
+    // parentName (nullptr: a top-level element); -1 when none.
+    int FindVisited(const wchar_t* parentName, const wchar_t* name) const;
+    // Index of the first child of element called name, visited or not; -1 when none.
+    int FindChild(int element, const wchar_t* name, bool visitedOnly) const;
+    // Number of elements below element, at any depth.
+    int CountDescendants(int element) const;
+
+private:
+    void ListElements(CXmlDocument& doc);
+    std::wstring NameAt(int32_t start) const;
+
+    std::wstring m_text;
+    std::wstring m_encoding;
+    std::wstring m_log;
+    bool m_fileRead = false;
+    bool m_wellFormed = false;
+    std::vector<ElementInfo> m_elements;
+    std::vector<size_t> m_lineStarts;
+};
+
+// Collects the start offsets of the elements found by every document search while it is
+// installed (for its own lifetime); the previous observer comes back afterwards.
+class CVisitRecorder : public IXmlFindObserver
+{
+public:
+    CVisitRecorder() : m_previous(CXmlDocument::SetFindObserver(this)) {}
+    ~CVisitRecorder() { CXmlDocument::SetFindObserver(m_previous); }
+    CVisitRecorder(const CVisitRecorder&) = delete;
+    CVisitRecorder& operator=(const CVisitRecorder&) = delete;
+
+    void OnElementFound(int32_t elementStart) override { m_starts.push_back(elementStart); }
+    const std::vector<int32_t>& Starts() const { return m_starts; }
+
+private:
+    IXmlFindObserver* m_previous;
+    std::vector<int32_t> m_starts;
+};
