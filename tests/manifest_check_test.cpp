@@ -255,6 +255,19 @@ TEST_F(ManifestCheckTest, UnknownRepeatedAndMisplacedElementsAreNamed)
     EXPECT_EQ(WarningLines(run.output).size(), 4u) << run.output;
 }
 
+TEST_F(ManifestCheckTest, ElementInsideAValueEmptiesIt)
+{
+    std::string manifest = CleanManifest();
+    manifest.replace(manifest.find("<short_name>VARO</short_name>"), 29,
+                     "<short_name>VARO<b>!</b></short_name>");
+    const CheckRun run = CheckText(manifest);
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    EXPECT_TRUE(Has(run.output, L"`b` at line 8 stands inside `short_name` (line 8), whose value "
+                                L"the installer takes as text"))
+        << run.output;
+    EXPECT_TRUE(Has(run.output, L"short_name: \"\""));
+}
+
 TEST_F(ManifestCheckTest, ValuesTheInstallerReadsDifferentlyThanMeant)
 {
     const CheckRun run = CheckText(
@@ -480,6 +493,20 @@ TEST_F(ManifestCheckLanguageTest, BrokenStringIniIsReported)
     EXPECT_TRUE(Has(out, L"1033: no string.ini; the built-in English texts are shown"));
     EXPECT_FALSE(Has(out, languages + L"\\1031\\string.ini: ")) << "the proper file is clean";
     EXPECT_EQ(WarningLines(out).size(), 7u) << out;
+}
+
+TEST_F(ManifestCheckLanguageTest, KeyGivenTwice)
+{
+    WriteIni(1031, Utf16LeWithMark(L"[LANGUAGE]\r\nTitle=Deutsch\r\n[UISTRING]\r\n"
+                                   L"IDS_INSTALL=Installieren\r\nids_install=Los\r\n"));
+    WriteIni(1036, Utf16LeWithMark(L"[LANGUAGE]\r\nTitle=Fran\u00e7ais\r\n"));
+    WriteIni(1040, Utf16LeWithMark(L"[LANGUAGE]\r\nTitle=Italiano\r\n"));
+    const CheckRun run = CheckText(manifest, L"--language-dir " + Quote(languages));
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    EXPECT_TRUE(Has(run.output, L"[UISTRING] ids_install appears twice; the first counts"))
+        << run.output;
+    EXPECT_TRUE(Has(run.output, L"1036 \"Fran\u00e7ais\""));
+    EXPECT_EQ(WarningLines(run.output).size(), 1u) << run.output;
 }
 
 TEST_F(ManifestCheckLanguageTest, MissingStringIniAndMissingFolder)
