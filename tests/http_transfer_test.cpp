@@ -384,61 +384,50 @@ TEST_F(HttpTransferTest, RequestsCarryAgentAcceptTypesAndContentType)
 }
 
 // HTTPS with the test CA trusted in this prefix: the right name works, a
-// certificate for another name is refused (errors are not ignored).
-class HttpsTransferTest : public ::testing::Test
+// certificate for another name is refused (errors are not ignored). One test,
+// so that the trust is not taken away half-way by a sibling's clean-up.
+TEST(HttpsTransferTest, TrustedNameWorksWrongNameIsRefused)
 {
-protected:
-    void SetUp() override
+    TempFolder root, out;
+    WriteFileBytes(root.File(L"s.bin"), PatternBytes(30000, 4));
+    EnsureInternetRoot();
+    ASSERT_TRUE(TrustTestCa());
+    struct Untrust
     {
-        ASSERT_TRUE(TrustTestCa());
-        WriteFileBytes(m_root.File(L"s.bin"), PatternBytes(30000, 4));
-        EnsureInternetRoot();
-    }
-    void TearDown() override { UntrustTestCa(); }
+        ~Untrust() { UntrustTestCa(); }
+    } untrust;
 
-    TempFolder m_root;
-    TempFolder m_out;
-};
-
-TEST_F(HttpsTransferTest, TrustedCertificateWorks)
-{
-    CTestServer server;
+    CTestServer good;
     CTestServer::Options options;
     options.https = true;
-    ASSERT_TRUE(server.Start(m_root.Path(), options));
-    EXPECT_EQ(QueryContentLength(server.Url(L"/s.bin")), 30000);
-
-    const std::wstring local = m_out.File(L"s.bin");
-    CReportLog log;
+    ASSERT_TRUE(good.Start(root.Path(), options));
+    EXPECT_EQ(QueryContentLength(good.Url(L"/s.bin")), 30000);
+    const std::wstring goodFile = out.File(L"good.bin");
     {
-        CFileHandle file(CreateFileW(local.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-        EXPECT_TRUE(DownloadToFile(CancelRequest(), server.Url(L"/s.bin"), file.Get(), &log));
+        CReportLog log;
+        CFileHandle file(CreateFileW(goodFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        EXPECT_TRUE(DownloadToFile(CancelRequest(), good.Url(L"/s.bin"), file.Get(), &log));
     }
-    EXPECT_TRUE(SameBytes(ReadFileBytes(local), PatternBytes(30000, 4)));
+    EXPECT_TRUE(SameBytes(ReadFileBytes(goodFile), PatternBytes(30000, 4)));
     CStringSink sink;
-    EXPECT_TRUE(DownloadToStream(CancelRequest(), server.Url(L"/s.bin"), sink));
+    EXPECT_TRUE(DownloadToStream(CancelRequest(), good.Url(L"/s.bin"), sink));
     EXPECT_EQ(sink.Data().size(), 30000u);
-}
+    good.Stop();
 
-TEST_F(HttpsTransferTest, WrongNameIsRefused)
-{
-    CTestServer server;
-    CTestServer::Options options;
-    options.https = true;
+    CTestServer wrong;
     options.wrongNameCert = true;
-    ASSERT_TRUE(server.Start(m_root.Path(), options));
-    EXPECT_EQ(QueryContentLength(server.Url(L"/s.bin")), 0);
-
-    const std::wstring local = m_out.File(L"s.bin");
+    ASSERT_TRUE(wrong.Start(root.Path(), options));
+    EXPECT_EQ(QueryContentLength(wrong.Url(L"/s.bin")), 0);
+    const std::wstring wrongFile = out.File(L"wrong.bin");
     CReportLog log;
     {
-        CFileHandle file(CreateFileW(local.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-        EXPECT_FALSE(DownloadToFile(CancelRequest(), server.Url(L"/s.bin"), file.Get(), &log));
+        CFileHandle file(CreateFileW(wrongFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        EXPECT_FALSE(DownloadToFile(CancelRequest(), wrong.Url(L"/s.bin"), file.Get(), &log));
     }
     const DownloadStatusInfo end = log.Reports().back();
     EXPECT_EQ(end.errorText, L"HttpSendRequest Failed.");
     EXPECT_EQ(end.errorCode, static_cast<uint32_t>(ERROR_INTERNET_SEC_CERT_CN_INVALID));
-    EXPECT_EQ(ReadFileBytes(local), "");
-    CStringSink sink;
-    EXPECT_FALSE(DownloadToStream(CancelRequest(), server.Url(L"/s.bin"), sink));
+    EXPECT_EQ(ReadFileBytes(wrongFile), "");
+    CStringSink refused;
+    EXPECT_FALSE(DownloadToStream(CancelRequest(), wrong.Url(L"/s.bin"), refused));
 }
