@@ -32,15 +32,26 @@ const ContainerOrder* FindOrder(const ReadingOrders& orders, const std::wstring&
     return nullptr;
 }
 
-// The container (other than `except`) that reads an element of this name.
-const ContainerOrder* HomeOf(const ReadingOrders& orders, const std::wstring& name,
-                             const ContainerOrder* except)
+// Where else an element of this name is read: "only inside `a`, `b` or `c`", "only as the
+// root element"; empty when nowhere.
+std::wstring HomesOf(const ReadingOrders& orders, const std::wstring& name,
+                     const ContainerOrder* except)
 {
+    std::vector<std::wstring> homes;
     for (const ContainerOrder& order : orders) {
         if (&order != except && RankOf(order, name) >= 0)
-            return &order;
+            homes.push_back(*order.container ? L"`" + std::wstring(order.container) + L"`"
+                                             : std::wstring());
     }
-    return nullptr;
+    if (homes.size() == 1 && homes[0].empty())
+        return L"only as the root element";
+    std::wstring text;
+    for (size_t i = 0; i < homes.size(); ++i) {
+        if (i > 0)
+            text += i + 1 == homes.size() ? L" or " : L", ";
+        text += homes[i];
+    }
+    return text.empty() ? text : L"only inside " + text;
 }
 
 std::wstring Tick(const std::wstring& name)
@@ -93,13 +104,10 @@ std::wstring Explain(const CDocumentMap& map, const ReadingOrders& orders, int i
 
     const int rank = RankOf(*order, e.name);
     if (rank < 0) {
-        if (const ContainerOrder* home = HomeOf(orders, e.name, order)) {
-            const std::wstring where = *home->container
-                                           ? L"only inside " + Tick(home->container)
-                                           : std::wstring(L"only as the root element");
+        const std::wstring homes = HomesOf(orders, e.name, order);
+        if (!homes.empty())
             return subject + L" is not read inside " + Tick(parent.name) +
-                   L"; the installer reads it " + where;
-        }
+                   L"; the installer reads it " + homes;
         return subject + L" is not an element the installer knows (inside " +
                Tick(parent.name) + L")";
     }
