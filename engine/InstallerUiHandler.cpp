@@ -1,0 +1,92 @@
+#include "engine/InstallerUiHandler.h"
+
+#include "config/InstallConfig.h"
+#include "engine/InstallStatus.h"
+#include "engine/MsiService.h"
+
+#include <msi.h>
+
+#include <string>
+
+namespace {
+
+// The message kind is in the high byte; the rest is the box style the
+// service wants for its own question.
+constexpr UINT kMessageTypeMask = 0xFF000000;
+constexpr UINT kBoxStyleMask = 0x00FFFFFF;
+
+void WriteToDebugger(LPCWSTR text)
+{
+    std::wstring line = L"\r\n ";
+    line += text;
+    OutputDebugStringW(line.c_str());
+}
+
+// The service's error is the user's to answer; a Cancel is remembered so
+// the worker can tell a declined error from a failed installation.
+int ShowServiceMessage(InstallerProgressState& state, LPCWSTR text, UINT style)
+{
+    const std::wstring& caption = TheInstallConfig().m_manifest.shortName;
+    const int answer = MessageBoxW(state.ownerWindow, text, caption.c_str(), style);
+    if (answer == IDCANCEL)
+        state.failureKind = kFailureErrorBoxCancelled;
+    return answer;
+}
+
+ItemPercentReport StatusReport(const InstallerProgressState& state)
+{
+    if (state.reportPercent)
+        return state.reportPercent;
+    return [](int32_t index, int32_t percent) {
+        InstallStatus::Instance().SetStatus(Installing, index, percent);
+    };
+}
+
+} // namespace
+
+void InstallerProgressState::ResetForPackage()
+{
+    progress.ResetForPackage();
+    firstMessage = true;
+}
+
+int WINAPI InstallerUiHandler(LPVOID context, UINT messageType, LPCWSTR text)
+{
+    InstallerProgressState& state = *static_cast<InstallerProgressState*>(context);
+    if (state.firstMessage) {
+        // From here on the service may show its basic progress for what the
+        // handler leaves to it (the source and files-in-use questions).
+        MsiService::SetBasicInternalUi();
+        state.firstMessage = false;
+    }
+    if (!text)
+        return 0;
+    WriteToDebugger(text);
+
+    const UINT style = messageType & kBoxStyleMask;
+    switch (messageType & kMessageTypeMask) {
+    case INSTALLMESSAGE_FATALEXIT:
+    case INSTALLMESSAGE_ERROR:
+    case INSTALLMESSAGE_OUTOFDISKSPACE:
+        return ShowServiceMessage(state, text, style);
+    case INSTALLMESSAGE_WARNING:
+    case INSTALLMESSAGE_USER:
+        return IDOK;
+    case INSTALLMESSAGE_INFO:
+        CaptureHomePage(state.homePageUrl, text);
+        return IDOK;
+    case INSTALLMESSAGE_PROGRESS:
+        return ParseProgressMessage(state.progress, text, StatusReport(state));
+    case INSTALLMESSAGE_ACTIONSTART:
+    case INSTALLMESSAGE_ACTIONDATA:
+    case INSTALLMESSAGE_COMMONDATA:
+    case INSTALLMESSAGE_INITIALIZE:
+    case INSTALLMESSAGE_TERMINATE:
+    case INSTALLMESSAGE_SHOWDIALOG:
+    case INSTALLMESSAGE_INSTALLEND:
+        return IDOK;
+    default:
+        // Files in use, source resolution and anything newer: the service decides.
+        return 0;
+    }
+}

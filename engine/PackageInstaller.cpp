@@ -1,0 +1,141 @@
+#include "engine/PackageInstaller.h"
+
+#include "config/InstallConfig.h"
+#include "engine/MsiService.h"
+#include "framework/Handles.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <vector>
+
+namespace {
+
+// How often a running setup program's exit code is looked at while the wait
+// sleeps on its process handle.
+constexpr DWORD kSetupWaitSliceMs = 200;
+
+bool HasExtension(const std::wstring& path, const wchar_t* extension)
+{
+    return lstrcmpiW(PathFindExtensionW(path.c_str()), extension) == 0;
+}
+
+// Sleeps on the process until it ends (or its state can no longer be read).
+// The exit code is looked at only after the handle is signalled, so a program
+// that ends with the code 259 (STILL_ACTIVE) is not waited for forever.
+void WaitForProgram(HANDLE process)
+{
+    for (;;) {
+        const DWORD wait = WaitForSingleObject(process, kSetupWaitSliceMs);
+        if (wait == WAIT_OBJECT_0 || wait == WAIT_FAILED)
+            return;
+        DWORD code = 0;
+        if (!GetExitCodeProcess(process, &code))
+            return;
+    }
+}
+
+void WriteInstallFailure(UINT result)
+{
+    wchar_t line[96];
+    wsprintfW(line, L"TRACE_DEBUG: MSI Installation failed. Error Code: %d\r\n",
+              static_cast<int>(result));
+    OutputDebugStringW(line);
+}
+
+} // namespace
+
+bool InstallPackage(InstallerProgressState& state, const InstallItem& item)
+{
+    if (HasExtension(item.localPath, L".exe")) {
+        // A setup program that fails does not stop the installation.
+        RunSetupProgram(item);
+        return true;
+    }
+    if (HasExtension(item.localPath, L".msi"))
+        return InstallMsiPackage(state, item);
+    return true;
+}
+
+std::wstring SetupCommandLine(const InstallItem& item)
+{
+    std::wstring commandLine = L"\"" + item.localPath + L"\"";
+    if (!item.arguments.empty())
+        commandLine += L" " + item.arguments;
+    return commandLine;
+}
+
+bool RunSetupProgram(const InstallItem& item)
+{
+    // The path goes in as the application name and quoted on the command
+    // line: a download folder with blanks must start this file and no other
+    // (unquoted, "C:\Pel Files\x.exe" would first try "C:\Pel.exe").
+    std::wstring commandLine = SetupCommandLine(item);
+    std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
+    buffer.push_back(L'\0');
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessW(item.localPath.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &started))
+        return false;
+    CHandle process(started.hProcess);
+    CHandle thread(started.hThread);
+    WaitForProgram(process.Get());
+    return true;
+}
+
+MsiCommandLineInputs MsiCommandLineInputsFromConfig()
+{
+    CInstallConfig& config = TheInstallConfig();
+    MsiCommandLineInputs inputs;
+    inputs.productInstalled = config.IsProductInstalled();
+    inputs.installFolder = config.m_strInstallFolder;
+    inputs.installFolderExists = PathFileExistsW(inputs.installFolder.c_str()) != FALSE;
+    inputs.languageId = config.m_uiStrings.m_nLanguageId;
+    inputs.transformPath = config.GetTransformPath(inputs.languageId);
+    inputs.transformExists = IsExistingFile(inputs.transformPath);
+    return inputs;
+}
+
+std::wstring ComposeMsiCommandLine(const MsiCommandLineInputs& inputs)
+{
+    std::wstring commandLine;
+    if (inputs.productInstalled) {
+        commandLine = MsiService::kReinstallProperties;
+    } else if (inputs.installFolderExists) {
+        std::vector<wchar_t> folder(inputs.installFolder.begin(), inputs.installFolder.end());
+        folder.push_back(L'\0');
+        PathRemoveBackslashW(folder.data());
+        commandLine = MsiService::InstallDirProperty(folder.data());
+    }
+    // Windows fails the whole package (1624) for a transform file that is not
+    // there; without its file the package installs in its own language.
+    if (inputs.languageId != 1033 && inputs.transformExists) {
+        if (!commandLine.empty())
+            commandLine += L' ';
+        commandLine += MsiService::TransformsProperty(inputs.transformPath);
+    }
+    return commandLine;
+}
+
+UINT RunMsiInstallation(InstallerProgressState& state, const InstallItem& item)
+{
+    state.ResetForPackage();
+    MsiService::SetQuietInternalUi();
+    MsiService::SetExternalUiHandler(InstallerUiHandler, &state);
+    const std::wstring commandLine = ComposeMsiCommandLine(MsiCommandLineInputsFromConfig());
+    const UINT result = MsiService::InstallProduct(item.localPath, commandLine);
+    // The state is the handler's context only for this call: leaving it
+    // registered would hand a later installation in this process a pointer
+    // to a state that may be gone.
+    MsiService::SetExternalUiHandler(nullptr, nullptr);
+    if (result != ERROR_SUCCESS)
+        WriteInstallFailure(result);
+    return result;
+}
+
+bool InstallMsiPackage(InstallerProgressState& state, const InstallItem& item)
+{
+    return MsiService::IsInstallSuccess(RunMsiInstallation(state, item));
+}

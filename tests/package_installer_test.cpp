@@ -1,0 +1,506 @@
+// Package installation and the installer UI handler: setup programs chosen by
+// extension and started exactly, the package's command line, and a real
+// package installed through Windows Installer with the handler.
+#include "engine/PackageInstaller.h"
+
+#include "config/InstallConfig.h"
+#include "engine/InstallStatus.h"
+#include "engine/MsiService.h"
+#include "framework/Handles.h"
+
+#include "WinTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <msi.h>
+#include <msiquery.h>
+
+#include <chrono>
+#include <future>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+using testing_support::RecordArgsExePath;
+using testing_support::TempFolder;
+using testing_support::WinePath;
+using testing_support::WindowsInstallerTestLock;
+
+namespace {
+
+// Points record_args.exe at a file of its own for the test and reads it back.
+class ArgsRecord
+{
+public:
+    explicit ArgsRecord(const TempFolder& folder) : m_path(folder.File(L"record.txt"))
+    {
+        SetEnvironmentVariableW(L"PEL_RECORD_ARGS_FILE", m_path.c_str());
+    }
+    ~ArgsRecord() { SetEnvironmentVariableW(L"PEL_RECORD_ARGS_FILE", nullptr); }
+    ArgsRecord(const ArgsRecord&) = delete;
+    ArgsRecord& operator=(const ArgsRecord&) = delete;
+
+    bool Exists() const { return GetFileAttributesW(m_path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+    // The started program's argument vector, one entry per line.
+    std::vector<std::wstring> Lines() const
+    {
+        std::vector<std::wstring> lines;
+        CFileHandle file(CreateFileW(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, 0, nullptr));
+        if (!file)
+            return lines;
+        std::wstring text(GetFileSize(file.Get(), nullptr) / sizeof(wchar_t), L'\0');
+        DWORD read = 0;
+        ReadFile(file.Get(), &text[0], static_cast<DWORD>(text.size() * sizeof(wchar_t)), &read,
+                 nullptr);
+        size_t start = 0;
+        for (size_t end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1)
+            lines.push_back(text.substr(start, end - start));
+        return lines;
+    }
+    void Clear() const { DeleteFileW(m_path.c_str()); }
+
+private:
+    std::wstring m_path;
+};
+
+bool CopyRecordArgs(const std::wstring& to)
+{
+    return CopyFileW(RecordArgsExePath().c_str(), to.c_str(), FALSE) != FALSE;
+}
+
+InstallItem ItemFor(const std::wstring& path, const std::wstring& arguments = std::wstring())
+{
+    InstallItem item;
+    item.name = path.substr(path.find_last_of(L'\\') + 1);
+    item.localPath = path;
+    item.arguments = arguments;
+    return item;
+}
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+// Saves the parts of the process-wide install model the tests change and puts
+// them back afterwards.
+class ConfigScope
+{
+public:
+    ConfigScope()
+        : m_folder(TheInstallConfig().m_strInstallFolder),
+          m_transforms(TheInstallConfig().m_strTransformFolder),
+          m_language(TheInstallConfig().m_uiStrings.m_nLanguageId),
+          m_shortName(TheInstallConfig().m_manifest.shortName)
+    {
+        TheInstallConfig().BindProductInstalledFlag(&installed);
+    }
+    ~ConfigScope()
+    {
+        CInstallConfig& config = TheInstallConfig();
+        config.m_strInstallFolder = m_folder;
+        config.m_strTransformFolder = m_transforms;
+        config.m_uiStrings.m_nLanguageId = m_language;
+        config.m_manifest.shortName = m_shortName;
+        config.BindProductInstalledFlag(nullptr);
+    }
+    ConfigScope(const ConfigScope&) = delete;
+    ConfigScope& operator=(const ConfigScope&) = delete;
+
+    int installed = 0;
+
+private:
+    std::wstring m_folder;
+    std::wstring m_transforms;
+    int m_language;
+    std::wstring m_shortName;
+};
+
+std::wstring TestPackagePath() { return WinePath(PEL_TEST_MSI); }
+
+std::wstring PackageProperty(const wchar_t* name)
+{
+    CMsiHandle database;
+    if (MsiOpenDatabaseW(TestPackagePath().c_str(), MSIDBOPEN_READONLY, database.Receive()) !=
+        ERROR_SUCCESS)
+        return std::wstring();
+    const std::wstring query =
+        std::wstring(L"SELECT `Value` FROM `Property` WHERE `Property` = '") + name + L"'";
+    CMsiHandle view;
+    CMsiHandle record;
+    if (MsiDatabaseOpenViewW(database.Get(), query.c_str(), view.Receive()) != ERROR_SUCCESS ||
+        MsiViewExecute(view.Get(), 0) != ERROR_SUCCESS ||
+        MsiViewFetch(view.Get(), record.Receive()) != ERROR_SUCCESS)
+        return std::wstring();
+    std::vector<wchar_t> buffer(1024, L'\0');
+    DWORD chars = static_cast<DWORD>(buffer.size());
+    if (MsiRecordGetStringW(record.Get(), 1, buffer.data(), &chars) != ERROR_SUCCESS)
+        return std::wstring();
+    return std::wstring(buffer.data(), chars);
+}
+
+bool IsInstalled(const std::wstring& productCode)
+{
+    std::wstring version;
+    return MsiService::GetProductInfo(productCode, INSTALLPROPERTY_VERSIONSTRING, version) !=
+           ERROR_UNKNOWN_PRODUCT;
+}
+
+// Removes the test product when the test ends, whatever happened.
+class ProductRemover
+{
+public:
+    explicit ProductRemover(std::wstring productCode) : m_code(std::move(productCode)) {}
+    ~ProductRemover()
+    {
+        MsiSetExternalUIW(nullptr, 0, nullptr);
+        if (IsInstalled(m_code)) {
+            MsiService::SetQuietInternalUi();
+            MsiConfigureProductW(m_code.c_str(), INSTALLLEVEL_DEFAULT, INSTALLSTATE_ABSENT);
+        }
+    }
+    ProductRemover(const ProductRemover&) = delete;
+    ProductRemover& operator=(const ProductRemover&) = delete;
+
+private:
+    std::wstring m_code;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Choosing by extension and running setup programs
+
+TEST(InstallPackageByExtension, ExeInAnyLetterCaseIsRunWithItsArguments)
+{
+    TempFolder temp;
+    ArgsRecord record(temp);
+    for (const wchar_t* name : {L"SETUP.EXE", L"setup.exe", L"Setup.Exe"}) {
+        record.Clear();
+        const std::wstring path = temp.File(name);
+        ASSERT_TRUE(CopyRecordArgs(path));
+        InstallerProgressState state;
+        EXPECT_TRUE(InstallPackage(state, ItemFor(path, L"/quiet /norestart")));
+        // The call returns after the program ended: its record is complete.
+        ASSERT_TRUE(record.Exists()) << Narrow(path);
+        EXPECT_EQ(record.Lines(), (std::vector<std::wstring>{path, L"/quiet", L"/norestart"}));
+    }
+}
+
+TEST(InstallPackageByExtension, OtherFilesAreNotRunAndCountAsInstalled)
+{
+    TempFolder temp;
+    ArgsRecord record(temp);
+    // Real programs under other names: only the extension decides.
+    for (const wchar_t* name : {L"1031.mst", L"bundle.zip", L"setup.exe.txt", L"noextension"}) {
+        const std::wstring path = temp.File(name);
+        ASSERT_TRUE(CopyRecordArgs(path));
+        InstallerProgressState state;
+        EXPECT_TRUE(InstallPackage(state, ItemFor(path, L"/s")));
+        EXPECT_FALSE(record.Exists()) << Narrow(path);
+    }
+}
+
+TEST(InstallPackageByExtension, ASetupProgramThatCannotStartDoesNotStopTheInstallation)
+{
+    TempFolder temp;
+    InstallerProgressState state;
+    const InstallItem missing = ItemFor(temp.File(L"vc_redist.exe"), L"/install /quiet");
+    EXPECT_FALSE(RunSetupProgram(missing));
+    EXPECT_TRUE(InstallPackage(state, missing));
+}
+
+TEST(RunSetupProgram, PathWithBlanksStartsThatProgramAndNoOther)
+{
+    TempFolder temp;
+    ArgsRecord record(temp);
+    const std::wstring folder = temp.File(L"Pel Files");
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    const std::wstring program = folder + L"\\setup.exe";
+    ASSERT_TRUE(CopyRecordArgs(program));
+    // Unquoted, the system would try "<temp>\Pel.exe" first and start it.
+    ASSERT_TRUE(CopyRecordArgs(temp.File(L"Pel.exe")));
+
+    EXPECT_EQ(SetupCommandLine(ItemFor(program, L"/s")), L"\"" + program + L"\" /s");
+    EXPECT_TRUE(RunSetupProgram(ItemFor(program, L"/s")));
+    EXPECT_EQ(record.Lines(), (std::vector<std::wstring>{program, L"/s"}));
+
+    record.Clear();
+    EXPECT_EQ(SetupCommandLine(ItemFor(program)), L"\"" + program + L"\"");
+    EXPECT_TRUE(RunSetupProgram(ItemFor(program)));
+    EXPECT_EQ(record.Lines(), (std::vector<std::wstring>{program}));
+}
+
+TEST(RunSetupProgram, ProgramEndingWithTheStillActiveCodeIsNotWaitedForForever)
+{
+    wchar_t system[MAX_PATH];
+    ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH), 0u);
+    const std::wstring cmd = std::wstring(system) + L"\\cmd.exe";
+    // The program really ends with 259, the value GetExitCodeProcess also
+    // gives for a running process.
+    HANDLE check = testing_support::StartProgram(cmd, L"/c exit 259");
+    ASSERT_NE(check, nullptr);
+    ASSERT_EQ(testing_support::WaitExitCode(check, 30000), 259);
+    CloseHandle(check);
+
+    auto done = std::make_shared<std::promise<bool>>();
+    std::future<bool> result = done->get_future();
+    std::thread([done, cmd] { done->set_value(RunSetupProgram(ItemFor(cmd, L"/c exit 259"))); })
+        .detach();
+    ASSERT_EQ(result.wait_for(std::chrono::seconds(30)), std::future_status::ready)
+        << "RunSetupProgram still waits for a program that has ended";
+    EXPECT_TRUE(result.get());
+}
+
+// ---------------------------------------------------------------------------
+// The package's command line
+
+TEST(MsiCommandLine, ComposedFromTheInputs)
+{
+    MsiCommandLineInputs in;
+    in.installFolder = L"C:\\Program Files\\Pel Systems\\";
+    in.transformPath = L"C:\\Pel\\transform\\1031.mst";
+    EXPECT_EQ(ComposeMsiCommandLine(in), L"");
+    in.installFolderExists = true;
+    EXPECT_EQ(ComposeMsiCommandLine(in), L"INSTALLDIR=\"C:\\Program Files\\Pel Systems\"");
+    in.productInstalled = true;
+    EXPECT_EQ(ComposeMsiCommandLine(in), L"REINSTALL=ALL REINSTALLMODE=vomus REBOOT=ReallySuppress");
+    in.languageId = 1031;
+    in.transformExists = true;
+    EXPECT_EQ(ComposeMsiCommandLine(in),
+              L"REINSTALL=ALL REINSTALLMODE=vomus REBOOT=ReallySuppress "
+              L"TRANSFORMS=\"C:\\Pel\\transform\\1031.mst\"");
+    in.productInstalled = false;
+    in.installFolderExists = false;
+    EXPECT_EQ(ComposeMsiCommandLine(in), L"TRANSFORMS=\"C:\\Pel\\transform\\1031.mst\"");
+    // A transform that is not there would fail the whole package on Windows (1624).
+    in.transformExists = false;
+    EXPECT_EQ(ComposeMsiCommandLine(in), L"");
+    // English needs no transform even when a file is there.
+    in.languageId = 1033;
+    in.transformExists = true;
+    EXPECT_EQ(ComposeMsiCommandLine(in), L"");
+}
+
+TEST(MsiCommandLine, ReadFromTheInstallModelAndTheFileSystem)
+{
+    ConfigScope scope;
+    TempFolder temp;
+    CInstallConfig& config = TheInstallConfig();
+    const std::wstring target = temp.File(L"Pel Target");
+    config.m_strInstallFolder = target + L"\\";
+    config.m_strTransformFolder = temp.Path() + L"\\transform\\";
+    config.m_uiStrings.m_nLanguageId = 1033;
+
+    // Fresh install into a folder that does not exist yet: no INSTALLDIR.
+    EXPECT_EQ(ComposeMsiCommandLine(MsiCommandLineInputsFromConfig()), L"");
+    // The folder exists: INSTALLDIR without its trailing backslash.
+    ASSERT_TRUE(CreateDirectoryW(target.c_str(), nullptr));
+    EXPECT_EQ(ComposeMsiCommandLine(MsiCommandLineInputsFromConfig()),
+              L"INSTALLDIR=\"" + target + L"\"");
+
+    // German: the transform is passed once its file is there.
+    config.m_uiStrings.m_nLanguageId = 1031;
+    const MsiCommandLineInputs before = MsiCommandLineInputsFromConfig();
+    EXPECT_EQ(before.transformPath, temp.Path() + L"\\transform\\1031.mst");
+    EXPECT_FALSE(before.transformExists);
+    EXPECT_EQ(ComposeMsiCommandLine(before), L"INSTALLDIR=\"" + target + L"\"");
+    ASSERT_TRUE(CreateDirectoryW((temp.Path() + L"\\transform").c_str(), nullptr));
+    ASSERT_TRUE(testing_support::WriteFileBytes(before.transformPath, "transform"));
+    EXPECT_EQ(ComposeMsiCommandLine(MsiCommandLineInputsFromConfig()),
+              L"INSTALLDIR=\"" + target + L"\" TRANSFORMS=\"" + before.transformPath + L"\"");
+
+    // Installed already: reinstall, then the transform.
+    scope.installed = 1;
+    EXPECT_EQ(ComposeMsiCommandLine(MsiCommandLineInputsFromConfig()),
+              std::wstring(MsiService::kReinstallProperties) + L" TRANSFORMS=\"" +
+                  before.transformPath + L"\"");
+}
+
+// ---------------------------------------------------------------------------
+// The handler, message by message (no service involved)
+
+TEST(InstallerUiHandlerMessages, FirstMessageTurnsOnTheBasicInterfaceOnce)
+{
+    InstallerProgressState state;
+    MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
+    EXPECT_EQ(InstallerUiHandler(&state, INSTALLMESSAGE_ACTIONSTART, nullptr), 0);
+    EXPECT_FALSE(state.firstMessage);
+    EXPECT_EQ(MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr), INSTALLUILEVEL_BASIC);
+    EXPECT_EQ(InstallerUiHandler(&state, INSTALLMESSAGE_ACTIONSTART, L"Action 1"), IDOK);
+    EXPECT_EQ(MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr), INSTALLUILEVEL_NONE);
+    state.ResetForPackage();
+    EXPECT_TRUE(state.firstMessage);
+}
+
+TEST(InstallerUiHandlerMessages, AnswersByMessageType)
+{
+    InstallerProgressState state;
+    state.firstMessage = false;
+    const UINT handled[] = {INSTALLMESSAGE_WARNING,     INSTALLMESSAGE_USER,
+                            INSTALLMESSAGE_ACTIONSTART, INSTALLMESSAGE_ACTIONDATA,
+                            INSTALLMESSAGE_COMMONDATA,  INSTALLMESSAGE_INITIALIZE,
+                            INSTALLMESSAGE_TERMINATE,   INSTALLMESSAGE_SHOWDIALOG,
+                            INSTALLMESSAGE_INSTALLEND,  INSTALLMESSAGE_INFO};
+    for (UINT type : handled)
+        EXPECT_EQ(InstallerUiHandler(&state, type | MB_OKCANCEL, L"text"), IDOK) << type;
+    const UINT leftToTheService[] = {INSTALLMESSAGE_FILESINUSE, INSTALLMESSAGE_RESOLVESOURCE,
+                                     INSTALLMESSAGE_RMFILESINUSE, INSTALLMESSAGE_INSTALLSTART,
+                                     0x1F000000};
+    for (UINT type : leftToTheService)
+        EXPECT_EQ(InstallerUiHandler(&state, type, L"text"), 0) << type;
+}
+
+TEST(InstallerUiHandlerMessages, ProgressGoesToTheReportAndCancelBackToTheService)
+{
+    InstallerProgressState state;
+    std::vector<std::pair<int32_t, int32_t>> reports;
+    state.reportPercent = [&](int32_t index, int32_t percent) {
+        reports.emplace_back(index, percent);
+    };
+    state.progress.currentItemIndex = 1;
+    EXPECT_EQ(InstallerUiHandler(&state, INSTALLMESSAGE_PROGRESS, L"1: 0 2: 200 3: 0 4: 0"), IDOK);
+    EXPECT_EQ(InstallerUiHandler(&state, INSTALLMESSAGE_PROGRESS, L"1: 2 2: 50"), IDOK);
+    state.progress.installerCancel = true;
+    EXPECT_EQ(InstallerUiHandler(&state, INSTALLMESSAGE_PROGRESS, L"1: 2 2: 50"), IDCANCEL);
+    EXPECT_EQ(reports, (std::vector<std::pair<int32_t, int32_t>>{{1, 25}, {1, 50}}));
+}
+
+TEST(InstallerUiHandlerMessages, WithoutAReportTheInstallStatusGetsThePercent)
+{
+    InstallStatus& status = InstallStatus::Instance();
+    status.SetWeights({50, 50}, {50, 50});
+    status.SetStatus(Downloading, 0, 0);
+    InstallerProgressState state;
+    state.progress.currentItemIndex = 1;
+    InstallerUiHandler(&state, INSTALLMESSAGE_PROGRESS, L"1: 0 2: 4 3: 0 4: 0");
+    InstallerUiHandler(&state, INSTALLMESSAGE_PROGRESS, L"1: 2 2: 2");
+    EXPECT_EQ(status.GetState(), static_cast<uint32_t>(Installing));
+    // Item 1 of two equal items at 50 %: the install phase is at 75 %, the
+    // whole bar (downloads being its first half) at 87.5 %.
+    const StatusSnapshot snapshot = status.TakeStatusSnapshot(0, [](const UIStringKey&) {
+        return std::wstring();
+    });
+    EXPECT_FLOAT_EQ(snapshot.percent, 87.5f);
+}
+
+TEST(InstallerUiHandlerMessages, InformationLinesGiveTheHomePageOnce)
+{
+    InstallerProgressState state;
+    EXPECT_EQ(InstallerUiHandler(&state, INSTALLMESSAGE_INFO, L"Property(S): ProductName = X"),
+              IDOK);
+    EXPECT_EQ(state.homePageUrl, L"");
+    InstallerUiHandler(&state, INSTALLMESSAGE_INFO,
+                       L"Property(S): InstallHomepageURL = https://www.pel-systems.com/x");
+    InstallerUiHandler(&state, INSTALLMESSAGE_INFO,
+                       L"Property(S): InstallHomepageURL = https://other.test/");
+    EXPECT_EQ(state.homePageUrl, L"https://www.pel-systems.com/x");
+    // A new package keeps what the installation found.
+    state.ResetForPackage();
+    EXPECT_EQ(state.homePageUrl, L"https://www.pel-systems.com/x");
+}
+
+// ---------------------------------------------------------------------------
+// Real packages through the service
+
+TEST(InstallMsiPackage, InstallsWithTheHandlerAndCapturesTheHomePage)
+{
+    const std::wstring code = PackageProperty(L"ProductCode");
+    ASSERT_FALSE(code.empty()) << "cannot read " << PEL_TEST_MSI;
+    WindowsInstallerTestLock lock;
+    ASSERT_TRUE(lock.Held());
+    ProductRemover remover(code);
+    ASSERT_FALSE(IsInstalled(code)) << "the test product is installed already";
+
+    ConfigScope scope;
+    TempFolder temp;
+    const std::wstring target = temp.File(L"Pel Target");
+    ASSERT_TRUE(CreateDirectoryW(target.c_str(), nullptr));
+    TheInstallConfig().m_strInstallFolder = target + L"\\";
+    TheInstallConfig().m_strTransformFolder = temp.Path() + L"\\transform\\";
+    // German without its transform file: the package still installs.
+    TheInstallConfig().m_uiStrings.m_nLanguageId = 1031;
+
+    InstallerProgressState state;
+    state.progress.currentItemIndex = 2;
+    std::vector<std::pair<int32_t, int32_t>> reports;
+    state.reportPercent = [&](int32_t index, int32_t percent) {
+        reports.emplace_back(index, percent);
+    };
+    // Left over from an earlier package: a fresh package starts from 0.
+    state.progress.highestPercent = 100;
+    const InstallItem item = ItemFor(TestPackagePath());
+    EXPECT_TRUE(InstallPackage(state, item));
+
+    EXPECT_TRUE(IsInstalled(code));
+    EXPECT_NE(GetFileAttributesW((target + L"\\payload.txt").c_str()), INVALID_FILE_ATTRIBUTES)
+        << "INSTALLDIR did not reach the package";
+    EXPECT_EQ(state.homePageUrl, PackageProperty(L"InstallHomepageURL"));
+    EXPECT_FALSE(state.firstMessage);
+    EXPECT_EQ(state.failureKind, 0);
+
+    ASSERT_FALSE(reports.empty());
+    int32_t last = 0;
+    for (const auto& r : reports) {
+        EXPECT_EQ(r.first, 2);
+        EXPECT_GE(r.second, last);
+        EXPECT_LE(r.second, 100);
+        last = r.second;
+    }
+    EXPECT_LT(reports.front().second, 100);
+    RecordProperty("Reports", static_cast<int>(reports.size()));
+    RecordProperty("LastPercent", last);
+
+    // The handler's context is not left registered after the call.
+    EXPECT_EQ(MsiSetExternalUIW(nullptr, 0, nullptr), nullptr);
+}
+
+TEST(InstallMsiPackage, ACancelledInstallationIsAFailure)
+{
+    const std::wstring code = PackageProperty(L"ProductCode");
+    ASSERT_FALSE(code.empty());
+    WindowsInstallerTestLock lock;
+    ASSERT_TRUE(lock.Held());
+    ProductRemover remover(code);
+    ConfigScope scope;
+    TheInstallConfig().m_strInstallFolder = L"Q:\\no such folder";
+    TheInstallConfig().m_uiStrings.m_nLanguageId = 1033;
+
+    InstallerProgressState state;
+    state.reportPercent = [](int32_t, int32_t) {};
+    // The user cancelled just before the package started.
+    state.progress.installerCancel = true;
+    const UINT result = RunMsiInstallation(state, ItemFor(TestPackagePath()));
+    if (result == ERROR_INSTALL_USEREXIT) {
+        // Windows: IDCANCEL at the first progress message ends it with 1602.
+        EXPECT_FALSE(MsiService::IsInstallSuccess(result));
+        EXPECT_FALSE(IsInstalled(code));
+    } else {
+        // Wine 8 ignores the handler's IDCANCEL and completes the installation.
+        EXPECT_EQ(result, static_cast<UINT>(ERROR_SUCCESS));
+        RecordProperty("HandlerCancelIgnored", 1);
+    }
+}
+
+TEST(InstallMsiPackage, APackageTheServiceRejectsFailsTheItem)
+{
+    TempFolder temp;
+    ConfigScope scope;
+    TheInstallConfig().m_uiStrings.m_nLanguageId = 1033;
+    const std::wstring broken = temp.File(L"broken.msi");
+    ASSERT_TRUE(testing_support::WriteFileBytes(broken, std::string(4096, 'x')));
+    WindowsInstallerTestLock lock;
+    ASSERT_TRUE(lock.Held());
+
+    InstallerProgressState state;
+    const UINT result = RunMsiInstallation(state, ItemFor(broken));
+    EXPECT_FALSE(MsiService::IsInstallSuccess(result)) << result;
+    RecordProperty("BrokenPackageResult", static_cast<int>(result));
+    EXPECT_FALSE(InstallMsiPackage(state, ItemFor(broken)));
+    EXPECT_FALSE(InstallPackage(state, ItemFor(broken)));
+    // The extension decides in any letter case.
+    const std::wstring upper = temp.File(L"BROKEN.MSI");
+    ASSERT_TRUE(testing_support::WriteFileBytes(upper, std::string(4096, 'x')));
+    EXPECT_FALSE(InstallPackage(state, ItemFor(upper)));
+}
