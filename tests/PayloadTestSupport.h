@@ -29,6 +29,61 @@ inline std::wstring SampleManifestPath()
     return testing_support::WinePath(PEL_SOURCE_DIR) + L"\\sample\\config\\manifest.xml";
 }
 
+// The Linux path of a Windows path, through Wine's own export (empty outside Wine).
+inline std::string UnixPath(const std::wstring& windowsPath)
+{
+    using Fn = char*(__cdecl*)(const wchar_t*);
+    const Fn toUnix = reinterpret_cast<Fn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* path = toUnix ? toUnix(windowsPath.c_str()) : nullptr;
+    if (!path)
+        return std::string();
+    std::string out(path);
+    HeapFree(GetProcessHeap(), 0, path);
+    return out;
+}
+
+// Lays out a demo site in siteFolder (missing, or holding an earlier site) with URLs for the
+// given port, and writes the sample manifest with the same URLs to manifestOut when one is
+// named. `options` are more make_site.py options ("--min-web-installer 7.0.0.11"). The script
+// is a Linux program that Wine starts detached, so this waits for the version document, which
+// the script writes last; false when it has not appeared within 30 s.
+inline bool MakeDemoSite(const std::wstring& siteFolder, int port,
+                         const std::wstring& manifestOut = std::wstring(),
+                         const std::string& options = std::string())
+{
+    const std::wstring versionDocument = siteFolder + L"\\version.xml";
+    DeleteFileW(versionDocument.c_str());
+    const std::string site = UnixPath(siteFolder);
+    if (site.empty())
+        return false;
+    // Wine splits a Linux program's arguments by the Windows rules: only double quotes group.
+    std::string command = "Z:\\usr\\bin\\python3 \"" PEL_SOURCE_DIR
+                          "/tools/payloads/make_site.py\" --payloads \"" PEL_TOOLS_DIR
+                          "/payloads\" --installer \"" PEL_INSTALLER_EXE "\" --out \"" +
+                          site + "\" --port " + std::to_string(port) + " " + options;
+    if (!manifestOut.empty()) {
+        const std::string manifest = UnixPath(manifestOut);
+        if (manifest.empty())
+            return false;
+        command += " --manifest-out \"" + manifest + "\"";
+    }
+    std::wstring wide(command.begin(), command.end());
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &wide[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 30000; Sleep(50)) {
+        if (GetFileAttributesW(versionDocument.c_str()) != INVALID_FILE_ATTRIBUTES)
+            return true;
+    }
+    return false;
+}
+
 inline bool KeyExists(HKEY root, const std::wstring& path, REGSAM view)
 {
     HKEY key = nullptr;

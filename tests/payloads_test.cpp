@@ -241,6 +241,64 @@ TEST(DemoSite, VersionDocumentOffersBothReleasesAndTheInstaller)
     EXPECT_TRUE(IsFile(SiteFileOf(info.freshInstall.webInstallerDownloadUrl)));
 }
 
+namespace {
+
+// The start decision of the sample installer over a version document of the demo site, for
+// a machine without the product (empty version) or with the given version installed.
+int StartDecisionOver(const std::wstring& versionDocument, const std::wstring& installedVersion)
+{
+    CInstallConfig config;
+    EXPECT_TRUE(config.ReadManifest(payload_test::SampleManifestPath(), config.m_manifest));
+    int installed = installedVersion.empty() ? 0 : 1;
+    config.BindProductInstalledFlag(&installed);
+    if (installed)
+        config.m_installedProduct = InstalledProductInfo{installedVersion, L"VARO Pro"};
+    EXPECT_TRUE(config.ReadVersionDocument(versionDocument));
+    return config.GetStartDecision();
+}
+
+} // namespace
+
+TEST(DemoSite, OffersTheUpdateOnlyToTheOlderRelease)
+{
+    const std::wstring document = SitePath(L"version.xml");
+    EXPECT_EQ(StartDecisionOver(document, L""), 0);
+    EXPECT_EQ(StartDecisionOver(document, L"7.0.0.1"), 0) << "7.1.0.5 is offered as update";
+    EXPECT_EQ(StartDecisionOver(document, L"7.1.0.5"), 1) << "up to date";
+}
+
+TEST(DemoSite, MadeForAnotherPortWithAnOutdatedInstaller)
+{
+    TempFolder temp;
+    const std::wstring site = temp.File(L"site");
+    const std::wstring manifestPath = temp.File(L"manifest.xml");
+    ASSERT_TRUE(payload_test::MakeDemoSite(site, 9123, manifestPath,
+                                           "--min-web-installer 7.0.0.11"));
+    CInstallConfig config;
+    ManifestInfo manifest;
+    ASSERT_TRUE(config.ReadManifest(manifestPath, manifest));
+    const std::wstring base = L"http://127.0.0.1:9123/";
+    std::vector<std::wstring> urls = {manifest.versionCheckUrl, manifest.mainComponent.fullUrl,
+                                      manifest.mainComponent.patchUrl};
+    for (const TransformInfo& transform : manifest.transforms)
+        urls.push_back(transform.fullUrl);
+    for (const LanguagePackInfo& pack : manifest.languagePacks)
+        urls.push_back(pack.fullUrl);
+    for (const DependencyInfo& dependency : manifest.dependencies)
+        urls.push_back(dependency.fullUrl);
+    for (const std::wstring& url : urls) {
+        EXPECT_EQ(url.compare(0, base.size(), base), 0) << std::string(url.begin(), url.end());
+        EXPECT_TRUE(IsFile(site + L"\\" + url.substr(base.size()))) << url.size();
+    }
+    ASSERT_TRUE(config.ReadVersionDocument(site + L"\\version.xml"));
+    EXPECT_EQ(config.m_manifest.freshInstall.webInstallerDownloadUrl,
+              base + L"installer/PelWebInstaller.exe");
+    EXPECT_TRUE(IsFile(site + L"\\installer\\PelWebInstaller.exe"));
+    // The sample installer (7.0.0.10) is now too old, installed product or not.
+    EXPECT_EQ(StartDecisionOver(site + L"\\version.xml", L""), 2);
+    EXPECT_EQ(StartDecisionOver(site + L"\\version.xml", L"7.0.0.1"), 2);
+}
+
 TEST(DemoPackages, BothReleasesAreTheManifestsProduct)
 {
     const ManifestInfo manifest = SampleManifest();

@@ -12,7 +12,8 @@ tools/testserver/pel_test_server.py (or any static web server) to serve:
 
 The payloads come from the build (--payloads: the tools/payloads folder of a build tree).
 URLs in version.xml (and in a manifest written with --manifest-out) start with --base-url,
-by default http://127.0.0.1:<--port>. The folder given with --out is emptied first.
+by default http://127.0.0.1:<--port>. The folder given with --out is emptied first, and
+version.xml is the last file written.
 """
 import argparse
 import os
@@ -51,9 +52,19 @@ def copy(source, target):
     shutil.copyfile(source, target)
 
 
+SITE_ENTRIES = {"version.xml", "version.xml.part", "msi", "transform", "langpack", "prereq",
+                "installer"}
+
+
 def lay_out(args, base_url):
     out = args.out
     if os.path.isdir(out):
+        # Only a folder that holds nothing but a site is emptied: a mistyped --out must not
+        # wipe anything else.
+        strangers = sorted(set(os.listdir(out)) - SITE_ENTRIES)
+        if strangers:
+            sys.exit("make_site: %s holds other files (%s); not emptying it"
+                     % (out, ", ".join(strangers[:5])))
         shutil.rmtree(out)
     os.makedirs(out)
     payloads = args.payloads
@@ -70,8 +81,15 @@ def lay_out(args, base_url):
         copy(os.path.join(payloads, name), os.path.join(out, "prereq", name))
     if args.installer:
         copy(args.installer, os.path.join(out, "installer", "PelWebInstaller.exe"))
-    with open(os.path.join(out, "version.xml"), "w", encoding="utf-8", newline="\n") as f:
+
+
+def write_version_document(out, base_url, args):
+    # Written last and renamed into place: a caller that cannot wait for this process (a
+    # test inside Wine) takes the document's appearance as the sign that the site is ready.
+    part = os.path.join(out, "version.xml.part")
+    with open(part, "w", encoding="utf-8", newline="\n") as f:
         f.write(version_document(base_url, args.full_version, args.min_web_installer))
+    os.replace(part, os.path.join(out, "version.xml"))
 
 
 def write_manifest(source, target, base_url):
@@ -112,6 +130,7 @@ def main():
     lay_out(args, base_url)
     if args.manifest_out:
         write_manifest(args.manifest, args.manifest_out, base_url)
+    write_version_document(args.out, base_url, args)
 
 
 if __name__ == "__main__":
