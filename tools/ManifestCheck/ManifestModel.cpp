@@ -130,8 +130,8 @@ void CheckLanguages(const ManifestInfo& info, const CDocumentMap& map, CCheckRep
             report.Warning(where + L" has no full_url; the language cannot be installed");
         if (p.langId != kDefaultLanguageId && transformIds.count(p.langId) == 0)
             report.Warning(where + L" has no transform with lang_id " + Decimal(p.langId) +
-                           L"; the installer passes a TRANSFORMS path for every language other "
-                           L"than English, so the main package would not install in it");
+                           L"; a user who chooses this language gets the language pack but the "
+                           L"main package without its translation");
     }
     for (size_t i = 0; i < info.transforms.size(); ++i) {
         const int id = info.transforms[i].langId;
