@@ -33,7 +33,8 @@ const wchar_t kVcRuntimeKey64[] =
 const wchar_t kWebView2Key[] =
     L"SOFTWARE\\Microsoft\\EdgeUpdate\\Clients\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
 const wchar_t kWebView2Key64[] =
-    L"SOFTWARE\\WOW6432Node\\Microsoft\\EdgeUpdate\\Clients\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
+    L"SOFTWARE\\WOW6432Node\\Microsoft\\EdgeUpdate\\Clients\\"
+    L"{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
 
 long RunToEnd(const std::wstring& exe, const std::wstring& args)
 {
@@ -196,7 +197,8 @@ TEST(DemoPrerequisites, StandInsRegisterWhatTheDetectorsRead)
     ScopedEnvironment logVariable(L"PEL_PAYLOAD_LOG", log);
 
     // The manifest's command lines, plus the stand-ins' own switch for a quick run.
-    EXPECT_EQ(RunToEnd(SitePath(L"prereq\\vc_redist.exe"), L"/install /quiet /norestart --seconds 0"),
+    EXPECT_EQ(RunToEnd(SitePath(L"prereq\\vc_redist.exe"),
+                       L"/install /quiet /norestart --seconds 0"),
               0);
     DWORD major = 0, minor = 0, build = 0;
     EXPECT_TRUE(ReadDword(kVcRuntimeKey64, L"Major", major));

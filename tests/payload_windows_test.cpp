@@ -27,6 +27,7 @@ bool SemaphoreExists(const wchar_t* name)
 
 struct ProductProgram
 {
+    const char* name; // test name suffix
     const wchar_t* file;
     const wchar_t* title;
     const wchar_t* semaphore;
@@ -78,7 +79,10 @@ TEST_P(DemoProductWindow, HoldsItsSemaphoreWhileItsDarkWindowIsOpen)
 
 INSTANTIATE_TEST_SUITE_P(
     Programs, DemoProductWindow,
-    testing::Values(ProductProgram{L"VARO Pro Video Editor 7.exe", L"VARO Pro Video Editor 7",
-                                   L"QuilloVaroInstance_70"},
-                    ProductProgram{L"VARO Pro Video Recorder 7.exe",
-                                   L"VARO Pro Video Recorder 7", L"QuilloVaroVRInstance_70"}));
+    testing::Values(ProductProgram{"Editor", L"VARO Pro Video Editor 7.exe",
+                                   L"VARO Pro Video Editor 7", L"QuilloVaroInstance_70"},
+                    ProductProgram{"Recorder", L"VARO Pro Video Recorder 7.exe",
+                                   L"VARO Pro Video Recorder 7", L"QuilloVaroVRInstance_70"}),
+    [](const testing::TestParamInfo<ProductProgram>& info) {
+        return std::string(info.param.name);
+    });

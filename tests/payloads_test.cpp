@@ -325,8 +325,8 @@ TEST(DemoPackages, TheManifestsExecutableIsInstalledIntoInstallDir)
                                database.Receive()),
               0u);
     const std::wstring executable = SampleManifest().executable;
-    const std::wstring fileName =
-        QueryValue(database.Get(), L"SELECT `FileName` FROM `File` WHERE `File` = 'VideoEditorExe'");
+    const std::wstring fileName = QueryValue(
+        database.Get(), L"SELECT `FileName` FROM `File` WHERE `File` = 'VideoEditorExe'");
     // "short|long": the long name is the manifest's executable.
     EXPECT_EQ(fileName.substr(fileName.find(L'|') + 1), executable);
     EXPECT_NE(fileName.find(L'|'), std::wstring::npos) << "long names need a short name";
