@@ -1,6 +1,7 @@
-// The demo product's own programs and setup programs as the build makes them: the product
-// programs' single-instance semaphores, the language pack setup's registration, and the
-// prerequisite stand-ins' registry values as the installer's detectors read them.
+// The demo product's setup programs as the build makes them: the language pack setup's
+// registration, and the prerequisite stand-ins' registry values as the installer's detectors
+// read them. (The product's own programs are tested in the UI runner: their semaphores are
+// shared by every test that plays a running product.)
 #include "config/InstallConfig.h"
 #include "engine/Prerequisites.h"
 #include "framework/Handles.h"
@@ -111,32 +112,6 @@ bool Contains(const std::vector<int>& list, int value)
 }
 
 } // namespace
-
-TEST(DemoProductPrograms, EachHoldsItsOwnNamedSemaphore)
-{
-    struct Program
-    {
-        const wchar_t* file;
-        const wchar_t* semaphore;
-    };
-    const Program programs[] = {
-        {L"VARO Pro Video Editor 7.exe", L"QuilloVaroInstance_70"},
-        {L"VARO Pro Video Recorder 7.exe", L"QuilloVaroVRInstance_70"}};
-    for (const Program& program : programs) {
-        const std::wstring exe = PayloadPath(std::wstring(L"product\\") + program.file);
-        EXPECT_EQ(RunToEnd(exe, L"/selftest-exit"), 0) << "nothing holds the name yet";
-        // While the name exists, the program finds itself running and steps back.
-        CHandle held(CreateSemaphoreW(nullptr, 0, 1, program.semaphore));
-        ASSERT_TRUE(held);
-        EXPECT_EQ(RunToEnd(exe, L"/selftest-exit"), ERROR_ALREADY_EXISTS);
-        for (const Program& other : programs) {
-            if (&other == &program)
-                continue;
-            const std::wstring otherExe = PayloadPath(std::wstring(L"product\\") + other.file);
-            EXPECT_EQ(RunToEnd(otherExe, L"/selftest-exit"), 0) << "another program's name";
-        }
-    }
-}
 
 TEST(DemoLanguagePack, RegistersItsSubkeyUnderTheDownloadedName)
 {

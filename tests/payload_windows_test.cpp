@@ -1,6 +1,7 @@
-// The demo product's programs with their windows (under Xvfb): each shows its dark window and
+// The demo product's programs (with their windows under Xvfb): each shows its dark window and
 // holds its named semaphore exactly while it runs, which is what the installer's
-// running-program check looks for.
+// running-program check looks for. In this runner because its tests run one at a time: the
+// semaphore names are shared by every test that plays a running product.
 #include "framework/Handles.h"
 
 #include "PayloadTestSupport.h"
@@ -10,6 +11,7 @@
 
 #include <windows.h>
 
+#include <ostream>
 #include <string>
 
 using payload_test::PayloadPath;
@@ -31,15 +33,28 @@ struct ProductProgram
     const wchar_t* file;
     const wchar_t* title;
     const wchar_t* semaphore;
+    const wchar_t* otherSemaphore; // the other program's
 };
 
-class DemoProductWindow : public testing::TestWithParam<ProductProgram>
+// How test listings name a parameter (instead of its bytes).
+void PrintTo(const ProductProgram& program, std::ostream* out)
+{
+    *out << program.name;
+}
+
+long RunToEnd(const std::wstring& exe, const std::wstring& args)
+{
+    CHandle process(StartProgram(exe, args));
+    return process ? WaitExitCode(process.Get(), 30000) : -2;
+}
+
+class DemoProductProgram : public testing::TestWithParam<ProductProgram>
 {
 };
 
 } // namespace
 
-TEST_P(DemoProductWindow, HoldsItsSemaphoreWhileItsDarkWindowIsOpen)
+TEST_P(DemoProductProgram, HoldsItsSemaphoreWhileItsDarkWindowIsOpen)
 {
     const ProductProgram& program = GetParam();
     const std::wstring exe = PayloadPath(std::wstring(L"product\\") + program.file);
@@ -77,12 +92,30 @@ TEST_P(DemoProductWindow, HoldsItsSemaphoreWhileItsDarkWindowIsOpen)
     EXPECT_FALSE(SemaphoreExists(program.semaphore));
 }
 
+TEST_P(DemoProductProgram, SelfTestExitTakesOnlyItsOwnSemaphore)
+{
+    const ProductProgram& program = GetParam();
+    const std::wstring exe = PayloadPath(std::wstring(L"product\\") + program.file);
+    EXPECT_EQ(RunToEnd(exe, L"/selftest-exit"), 0) << "nothing holds the name yet";
+    {
+        CHandle other(CreateSemaphoreW(nullptr, 0, 1, program.otherSemaphore));
+        ASSERT_TRUE(other);
+        EXPECT_EQ(RunToEnd(exe, L"/selftest-exit"), 0) << "the other program's name";
+    }
+    // While its own name exists, the program finds itself running and steps back.
+    CHandle own(CreateSemaphoreW(nullptr, 0, 1, program.semaphore));
+    ASSERT_TRUE(own);
+    EXPECT_EQ(RunToEnd(exe, L"/selftest-exit"), ERROR_ALREADY_EXISTS);
+}
+
 INSTANTIATE_TEST_SUITE_P(
-    Programs, DemoProductWindow,
+    Programs, DemoProductProgram,
     testing::Values(ProductProgram{"Editor", L"VARO Pro Video Editor 7.exe",
-                                   L"VARO Pro Video Editor 7", L"QuilloVaroInstance_70"},
+                                   L"VARO Pro Video Editor 7", L"QuilloVaroInstance_70",
+                                   L"QuilloVaroVRInstance_70"},
                     ProductProgram{"Recorder", L"VARO Pro Video Recorder 7.exe",
-                                   L"VARO Pro Video Recorder 7", L"QuilloVaroVRInstance_70"}),
+                                   L"VARO Pro Video Recorder 7", L"QuilloVaroVRInstance_70",
+                                   L"QuilloVaroInstance_70"}),
     [](const testing::TestParamInfo<ProductProgram>& info) {
         return std::string(info.param.name);
     });
