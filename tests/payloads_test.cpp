@@ -408,6 +408,73 @@ TEST(DemoTransforms, ApplyToBothReleases)
     }
 }
 
+TEST(DemoTransforms, MakeTransformWritesNothingForRowsThePackageLacks)
+{
+    TempFolder temp;
+    const std::wstring tool = PayloadPath(L"MakeTransform.exe");
+    const std::wstring out = temp.File(L"out.mst");
+    const std::wstring base = L"\"" + SitePath(kFullPackage) + L"\" \"" + out + L"\" ";
+    struct Case
+    {
+        const wchar_t* arguments;
+        long exitCode;
+    };
+    // A transform that updates a missing row fails on Windows; a bad id is no language.
+    const Case refused[] = {{L"1031 NoSuchProperty=1", 2}, {L"1031 =x", 2}, {L"10x1", 2},
+                            {L"0", 2},                     {L"70000", 2}};
+    for (const Case& c : refused) {
+        HANDLE process = testing_support::StartProgram(tool, base + c.arguments);
+        ASSERT_NE(process, nullptr);
+        EXPECT_EQ(testing_support::WaitExitCode(process, 30000), c.exitCode) << c.arguments;
+        CloseHandle(process);
+        EXPECT_FALSE(IsFile(out)) << "left a transform for " << c.arguments;
+        EXPECT_FALSE(IsFile(out + L".part"));
+    }
+    HANDLE process = testing_support::StartProgram(tool, base + L"1040 VaroUiLanguage=it-IT");
+    ASSERT_NE(process, nullptr);
+    EXPECT_EQ(testing_support::WaitExitCode(process, 30000), 0);
+    CloseHandle(process);
+    const std::wstring copy = temp.File(L"copy.msi");
+    ASSERT_TRUE(CopyFileW(SitePath(kFullPackage).c_str(), copy.c_str(), FALSE));
+    CMsiHandle database;
+    ASSERT_EQ(MsiOpenDatabaseW(copy.c_str(), MSIDBOPEN_TRANSACT, database.Receive()), 0u);
+    ASSERT_EQ(MsiDatabaseApplyTransformW(database.Get(), out.c_str(), 0), 0u);
+    EXPECT_EQ(Property(database.Get(), L"ProductLanguage"), L"1040");
+    EXPECT_EQ(Property(database.Get(), L"VaroUiLanguage"), L"it-IT");
+}
+
+TEST(DemoInstall, TransformOfAnotherProductIsNotApplied)
+{
+    // A transform made from another package (the service layer's test package) names that
+    // product's code; its validation flags make the service refuse it for this product.
+    TempFolder temp;
+    const std::wstring foreign = temp.File(L"foreign.mst");
+    HANDLE maker = testing_support::StartProgram(
+        PayloadPath(L"MakeTransform.exe"),
+        L"\"" + testing_support::WinePath(PEL_TEST_MSI) + L"\" \"" + foreign + L"\" 1031");
+    ASSERT_NE(maker, nullptr);
+    ASSERT_EQ(testing_support::WaitExitCode(maker, 30000), 0);
+    CloseHandle(maker);
+
+    const std::wstring code = PackageProperty(SitePath(kFullPackage), L"ProductCode");
+    WindowsInstallerTestLock lock;
+    ASSERT_TRUE(lock.Held());
+    ProductRemover remover(code);
+    InstallLog log;
+    const std::wstring commandLine =
+        MsiService::InstallDirProperty(temp.Path() + L"\\VARO Pro 7") + L" " +
+        MsiService::TransformsProperty(foreign);
+    const UINT result = Install(SitePath(kFullPackage), commandLine, log);
+    if (result == ERROR_SUCCESS) {
+        // Wine 8 does not check a transform's validation flags: it applies it anyway.
+        RecordProperty("ForeignTransformApplied",
+                       log.Saw(L"Property(S): ProductLanguage = 1031") ? 1 : 0);
+    } else {
+        // Windows: the transform is not valid for this package and the installation fails.
+        EXPECT_EQ(result, static_cast<UINT>(ERROR_INSTALL_TRANSFORM_FAILURE));
+    }
+}
+
 TEST(DemoInstall, FreshInstallThenUpdateToTheNewerRelease)
 {
     const std::wstring code = PackageProperty(SitePath(kFullPackage), L"ProductCode");
