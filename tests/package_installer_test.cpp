@@ -16,8 +16,11 @@
 #include <msi.h>
 #include <msiquery.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstring>
 #include <future>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
@@ -165,6 +168,77 @@ public:
 
 private:
     std::wstring m_code;
+};
+
+// Collects what this process writes to the debugger output, through the
+// system's debug-output buffer (the protocol debug viewers use when no
+// debugger is attached). One capture at a time across test processes.
+class DebugOutputCapture
+{
+public:
+    DebugOutputCapture()
+        : m_lock(CreateMutexW(nullptr, FALSE, L"Local\\PelTestDebugOutputCapture")),
+          m_bufferReady(CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_BUFFER_READY")),
+          m_dataReady(CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_DATA_READY")),
+          m_mapping(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096,
+                                       L"DBWIN_BUFFER"))
+    {
+        if (m_lock)
+            WaitForSingleObject(m_lock.Get(), 60000);
+        if (m_mapping)
+            m_view = static_cast<const char*>(MapViewOfFile(m_mapping.Get(), FILE_MAP_READ, 0, 0, 4096));
+        if (m_view && m_bufferReady && m_dataReady)
+            m_thread = std::thread([this] { Collect(); });
+    }
+    ~DebugOutputCapture()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        if (m_view)
+            UnmapViewOfFile(m_view);
+        if (m_lock)
+            ReleaseMutex(m_lock.Get());
+    }
+    DebugOutputCapture(const DebugOutputCapture&) = delete;
+    DebugOutputCapture& operator=(const DebugOutputCapture&) = delete;
+
+    bool Running() const { return m_thread.joinable(); }
+
+    // Everything written so far, after the writer has had time to finish.
+    std::string Text()
+    {
+        Sleep(200);
+        std::lock_guard<std::mutex> hold(m_textLock);
+        return m_text;
+    }
+
+private:
+    void Collect()
+    {
+        const DWORD self = GetCurrentProcessId();
+        while (!m_stop) {
+            SetEvent(m_bufferReady.Get());
+            if (WaitForSingleObject(m_dataReady.Get(), 50) != WAIT_OBJECT_0)
+                continue;
+            DWORD pid = 0;
+            memcpy(&pid, m_view, sizeof pid);
+            if (pid != self)
+                continue;
+            std::lock_guard<std::mutex> hold(m_textLock);
+            m_text += std::string(m_view + sizeof pid, strnlen(m_view + sizeof pid, 4096 - sizeof pid));
+        }
+    }
+
+    CHandle m_lock;
+    CHandle m_bufferReady;
+    CHandle m_dataReady;
+    CHandle m_mapping;
+    const char* m_view = nullptr;
+    std::atomic<bool> m_stop{false};
+    std::mutex m_textLock;
+    std::string m_text;
+    std::thread m_thread;
 };
 
 } // namespace
@@ -334,6 +408,19 @@ TEST(InstallerUiHandlerMessages, FirstMessageTurnsOnTheBasicInterfaceOnce)
     EXPECT_TRUE(state.firstMessage);
 }
 
+TEST(InstallerUiHandlerMessages, EveryMessageWithTextGoesToTheDebugger)
+{
+    DebugOutputCapture capture;
+    ASSERT_TRUE(capture.Running());
+    InstallerProgressState state;
+    state.reportPercent = [](int32_t, int32_t) {};
+    InstallerUiHandler(&state, INSTALLMESSAGE_WARNING, L"a warning");
+    InstallerUiHandler(&state, INSTALLMESSAGE_PROGRESS, L"1: 0 2: 10 3: 0 4: 0 ");
+    InstallerUiHandler(&state, INSTALLMESSAGE_FILESINUSE, L"files in use");
+    InstallerUiHandler(&state, INSTALLMESSAGE_INFO, nullptr);
+    EXPECT_EQ(capture.Text(), "\r\n a warning\r\n 1: 0 2: 10 3: 0 4: 0 \r\n files in use");
+}
+
 TEST(InstallerUiHandlerMessages, AnswersByMessageType)
 {
     InstallerProgressState state;
@@ -431,7 +518,13 @@ TEST(InstallMsiPackage, InstallsWithTheHandlerAndCapturesTheHomePage)
     // Left over from an earlier package: a fresh package starts from 0.
     state.progress.highestPercent = 100;
     const InstallItem item = ItemFor(TestPackagePath());
-    EXPECT_TRUE(InstallPackage(state, item));
+    {
+        DebugOutputCapture capture;
+        EXPECT_TRUE(InstallPackage(state, item));
+        const std::string debugText = capture.Text();
+        EXPECT_NE(debugText.find("\r\n Property(S): InstallHomepageURL = "), std::string::npos);
+        EXPECT_EQ(debugText.find("TRACE_DEBUG"), std::string::npos);
+    }
 
     EXPECT_TRUE(IsInstalled(code));
     EXPECT_NE(GetFileAttributesW((target + L"\\payload.txt").c_str()), INVALID_FILE_ATTRIBUTES)
@@ -494,7 +587,15 @@ TEST(InstallMsiPackage, APackageTheServiceRejectsFailsTheItem)
     ASSERT_TRUE(lock.Held());
 
     InstallerProgressState state;
-    const UINT result = RunMsiInstallation(state, ItemFor(broken));
+    UINT result = 0;
+    {
+        DebugOutputCapture capture;
+        ASSERT_TRUE(capture.Running());
+        result = RunMsiInstallation(state, ItemFor(broken));
+        EXPECT_NE(capture.Text().find("TRACE_DEBUG: MSI Installation failed. Error Code: " +
+                                      std::to_string(result) + "\r\n"),
+                  std::string::npos);
+    }
     EXPECT_FALSE(MsiService::IsInstallSuccess(result)) << result;
     RecordProperty("BrokenPackageResult", static_cast<int>(result));
     EXPECT_FALSE(InstallMsiPackage(state, ItemFor(broken)));
