@@ -18,6 +18,7 @@
 #include <objbase.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <string>
 #include <utility>
 #include <vector>

@@ -4,7 +4,6 @@
 
 #include <shellapi.h>
 
-#include <cwchar>
 #include <cwctype>
 
 namespace payload {
