@@ -107,23 +107,21 @@ std::wstring SummaryText(const std::wstring& path, UINT id)
 std::vector<std::wstring> StreamNames(const std::wstring& path, CLSID* storageClass)
 {
     std::vector<std::wstring> names;
-    IStorage* storage = nullptr;
+    ComPtr<IStorage> storage;
     if (FAILED(StgOpenStorage(path.c_str(), nullptr, STGM_READ | STGM_SHARE_DENY_WRITE, nullptr,
-                              0, &storage)))
+                              0, storage.Receive())))
         return names;
     STATSTG stat = {};
     if (storageClass && SUCCEEDED(storage->Stat(&stat, STATFLAG_NONAME)))
         *storageClass = stat.clsid;
-    IEnumSTATSTG* entries = nullptr;
-    if (SUCCEEDED(storage->EnumElements(0, nullptr, 0, &entries))) {
-        while (entries->Next(1, &stat, nullptr) == S_OK) {
-            if (stat.type == STGTY_STREAM)
-                names.push_back(stat.pwcsName);
-            CoTaskMemFree(stat.pwcsName);
-        }
-        entries->Release();
+    ComPtr<IEnumSTATSTG> entries;
+    if (FAILED(storage->EnumElements(0, nullptr, 0, entries.Receive())))
+        return names;
+    while (entries->Next(1, &stat, nullptr) == S_OK) {
+        if (stat.type == STGTY_STREAM)
+            names.push_back(stat.pwcsName);
+        CoTaskMemFree(stat.pwcsName);
     }
-    storage->Release();
     return names;
 }
 

@@ -29,16 +29,6 @@ namespace {
 const CLSID kTransformClass = {
     0x000C1082, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
-template <typename T>
-struct ComRelease
-{
-    using Type = T*;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type p) noexcept { p->Release(); }
-};
-template <typename T>
-using CComHandle = CUniqueHandle<ComRelease<T>>;
-
 int Fail(const wchar_t* what, const std::wstring& detail, unsigned long code)
 {
     fwprintf(stderr, L"MakeTransform: %ls %ls (error %lu)\n", what, detail.c_str(), code);
@@ -59,19 +49,19 @@ struct BasePackage
 // transform's strings must use the same one.
 HRESULT ReadCodepage(const std::wstring& path, uint16_t& codepage)
 {
-    CComHandle<IStorage> storage;
+    ComPtr<IStorage> storage;
     HRESULT hr = StgOpenStorage(path.c_str(), nullptr, STGM_READ | STGM_SHARE_DENY_WRITE,
                                 nullptr, 0, storage.Receive());
     if (FAILED(hr))
         return hr;
-    CComHandle<IStream> pool;
-    hr = storage.Get()->OpenStream(transform::EncodeStreamName(L"_StringPool", true).c_str(),
+    ComPtr<IStream> pool;
+    hr = storage->OpenStream(transform::EncodeStreamName(L"_StringPool", true).c_str(),
                                    nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, pool.Receive());
     if (FAILED(hr))
         return hr;
     uint8_t header[2] = {};
     ULONG read = 0;
-    hr = pool.Get()->Read(header, sizeof header, &read);
+    hr = pool->Read(header, sizeof header, &read);
     if (FAILED(hr) || read != sizeof header)
         return FAILED(hr) ? hr : STG_E_READFAULT;
     codepage = static_cast<uint16_t>(header[0] | (header[1] << 8));
@@ -185,14 +175,14 @@ std::string Ascii(const std::wstring& text)
 
 HRESULT WriteStream(IStorage* storage, const std::wstring& name, const transform::Bytes& bytes)
 {
-    CComHandle<IStream> stream;
+    ComPtr<IStream> stream;
     HRESULT hr = storage->CreateStream(name.c_str(),
                                        STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, 0, 0,
                                        stream.Receive());
     if (FAILED(hr))
         return hr;
     ULONG written = 0;
-    hr = stream.Get()->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
+    hr = stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
     if (SUCCEEDED(hr) && written != bytes.size())
         hr = STG_E_WRITEFAULT;
     return hr;
@@ -201,7 +191,7 @@ HRESULT WriteStream(IStorage* storage, const std::wstring& name, const transform
 HRESULT WriteTransform(const std::wstring& path, const transform::CStringPool& pool,
                        const transform::Bytes& propertyRows, const transform::Bytes& summary)
 {
-    CComHandle<IStorage> storage;
+    ComPtr<IStorage> storage;
     HRESULT hr = StgCreateDocfile(path.c_str(),
                                   STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
                                   storage.Receive());
