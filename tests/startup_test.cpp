@@ -425,7 +425,8 @@ std::wstring ExpectedCaption()
 
 std::wstring ReadUtf16File(const std::wstring& path)
 {
-    CFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    CFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                    OPEN_EXISTING, 0, nullptr));
     if (!file)
         return std::wstring();
@@ -464,8 +465,9 @@ TEST_F(ShutdownLaunch, StartsTheNewInstallerWithSlashN)
 {
     CMessageBoxWatcher watcher(ExpectedCaption());
     ShutDown(RunNewInstaller, RecordArgsExePath());
-    ASSERT_TRUE(WaitUntil([&] { return Recorded(); }, 15000));
-    std::wstring lines = ReadUtf16File(m_record);
+    // The file appears by a rename; on a busy machine the first open may still lose the race.
+    std::wstring lines;
+    ASSERT_TRUE(WaitUntil([&] { return Recorded() && !(lines = ReadUtf16File(m_record)).empty(); }, 15000));
     size_t first = lines.find(L'\n');
     ASSERT_NE(std::wstring::npos, first);
     EXPECT_EQ(L"/n\n", lines.substr(first + 1));
