@@ -8,9 +8,11 @@ export WINEPREFIX="$root/build/windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRID
 wineserver -k 2>/dev/null; wineserver -w 2>/dev/null
 "$root/tests/wine/make-prefix.sh" "$WINEPREFIX" || exit 1
 wineserver -p
-# The first Wine process starts services.exe and friends, which inherit and hold
-# the caller's output pipe; start them here so that ctest's pipes are not kept open.
+# The first Wine process starts services.exe and friends, and the first one that
+# touches the desktop starts explorer.exe; they inherit and hold their starter's
+# output pipe. Start them here so that no test's pipe is kept open by them.
 wine cmd /c exit </dev/null >/dev/null 2>&1
+wine rundll32.exe user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1
 ctest --test-dir "$root/build" --output-on-failure -j2 --timeout 600 "$@"
 rc=$?
 wineserver -k 2>/dev/null
