@@ -5,7 +5,8 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
-"$root/scripts/build.sh" windows
+[ -f "$root/build/windows/build.ninja" ] || cmake --preset windows >/dev/null
+cmake --build --preset windows --target PelWebInstaller DemoDriver
 win="$root/build/windows"
 stage="$root/build/demo/app"
 rm -rf "$root/build/demo"
