@@ -493,6 +493,58 @@ TEST_F(InstallWorkerTest, CancelDuringDownloadEndsCancelledWithoutMessage)
     EXPECT_EQ(ReadFileText(m_work.File(L"payloads.log")), "");
 }
 
+// Waits for the download stage, then a while more, so that the dripping package is on its way.
+void WaitIntoPackageDownload(DWORD extraMs)
+{
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 60000; Sleep(10)) {
+        if (InstallStatus::Instance().GetState() == Downloading)
+            break;
+    }
+    Sleep(extraMs);
+}
+
+float OverallPercent()
+{
+    return InstallStatus::Instance().TakeStatusSnapshot(TheInstallConfig().m_uiStrings).percent;
+}
+
+TEST_F(InstallWorkerTest, PausedTransferHoldsUntilResumed)
+{
+    LoadSite(1033);
+    ASSERT_TRUE(m_server.SetFault(L"/msi/varo_pro_70.msi", L"drip=65536")); // about 3 s
+    CInstallWorker worker;
+    ASSERT_TRUE(worker.Start());
+    WaitIntoPackageDownload(1000);
+    worker.PauseTransfers();
+    Sleep(300);
+    const float held = OverallPercent();
+    Sleep(1500);
+    EXPECT_EQ(InstallStatus::Instance().GetState(), static_cast<uint32_t>(Downloading));
+    EXPECT_EQ(OverallPercent(), held);
+    EXPECT_FALSE(worker.WaitUntilDone(0));
+    worker.ResumeTransfers();
+    const std::vector<uint32_t> states = SampleStates(worker);
+    EXPECT_EQ(states.back(), static_cast<uint32_t>(Finished));
+    EXPECT_TRUE(IsProductRegistered());
+}
+
+TEST_F(InstallWorkerTest, CancelWakesPausedTransfer)
+{
+    LoadSite(1033);
+    ASSERT_TRUE(m_server.SetFault(L"/msi/varo_pro_70.msi", L"drip=4096")); // about 50 s
+    BoxAnswerer answer(TheInstallConfig().m_manifest.shortName, IDOK);
+    CInstallWorker worker;
+    ASSERT_TRUE(worker.Start());
+    WaitIntoPackageDownload(1000);
+    worker.PauseTransfers();
+    Sleep(300);
+    worker.Cancel();
+    EXPECT_TRUE(worker.WaitUntilDone(10000)) << "a paused transfer did not see the cancel";
+    answer.StopAfter(worker);
+    EXPECT_EQ(InstallStatus::Instance().GetState(), static_cast<uint32_t>(Cancelled));
+    EXPECT_FALSE(answer.box.found);
+}
+
 TEST_F(InstallWorkerTest, CancelWhileSetupProgramRunsLetsItFinish)
 {
     LoadSite(1033);
