@@ -469,6 +469,67 @@ TEST_F(InstallWorkerTest, MissingPackageShowsDownloadServerMessage)
     EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kProductKey, L"exe"), L"<none>");
 }
 
+// A package whose transfer breaks off is never installed from its half file: the
+// run ends Failed with the download server message, and no setup program starts.
+TEST_F(InstallWorkerTest, BrokenOffPackageIsNotInstalled)
+{
+    LoadSite(1033);
+    ASSERT_TRUE(m_server.SetFault(L"/msi/varo_pro_70.msi", L"cut=65536"));
+    BoxAnswerer answer(TheInstallConfig().m_manifest.shortName, IDOK);
+    CInstallWorker worker;
+    ASSERT_TRUE(worker.Start());
+    const std::vector<uint32_t> states = SampleStates(worker);
+    answer.Join();
+    EXPECT_EQ(states.back(), static_cast<uint32_t>(Failed));
+    EXPECT_EQ(worker.FailureKind(), kFailureServerUnusable);
+    EXPECT_TRUE(answer.box.found);
+    EXPECT_EQ(std::find(states.begin(), states.end(), static_cast<uint32_t>(Installing)),
+              states.end());
+    EXPECT_EQ(GetFileAttributesW(TheInstallConfig().GetMainPackagePath().c_str()),
+              INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(ReadFileText(m_work.File(L"payloads.log")), "");
+    EXPECT_FALSE(IsProductRegistered());
+}
+
+TEST_F(InstallWorkerTest, UnreadableVersionDocumentStopsBeforeDownloads)
+{
+    LoadSite(1033);
+    ASSERT_TRUE(m_server.SetFault(L"/version.xml", L"body=not%20xml"));
+    BoxAnswerer answer(TheInstallConfig().m_manifest.shortName, IDOK);
+    CInstallWorker worker;
+    ASSERT_TRUE(worker.Start());
+    const std::vector<uint32_t> states = SampleStates(worker);
+    answer.Join();
+    EXPECT_EQ(states.back(), static_cast<uint32_t>(Failed));
+    EXPECT_EQ(worker.FailureKind(), kFailureServerUnusable);
+    EXPECT_EQ(answer.box.text, IDS_ERR_CONNECT_DOWNLOAD_SERVER.defaultText);
+    EXPECT_EQ(m_server.CountRequests("/prereq/"), 0);
+    EXPECT_EQ(m_server.CountRequests("/msi/"), 0);
+}
+
+// The patch address is planned only where the product's client key is present.
+TEST_F(InstallWorkerTest, PatchAddressWhenClientKeyExists)
+{
+    LoadSite(1033);
+    const ManifestInfo& manifest = TheInstallConfig().m_manifest;
+    {
+        CInstallWorker worker;
+        worker.BuildInstallItems();
+        ASSERT_FALSE(worker.Items().empty());
+        EXPECT_EQ(worker.Items().back().url, manifest.mainComponent.fullUrl);
+    }
+    {
+        CRegistryKey client(HKEY_LOCAL_MACHINE, std::wstring(kProductKey) + L"\\LClient");
+        ASSERT_TRUE(client.CanWrite());
+    }
+    CInstallWorker worker;
+    worker.BuildInstallItems();
+    ASSERT_FALSE(worker.Items().empty());
+    EXPECT_EQ(worker.Items().back().url, manifest.mainComponent.patchUrl);
+    EXPECT_EQ(worker.Items().back().localPath, TheInstallConfig().GetMainPackagePath());
+    EXPECT_EQ(worker.Items().back().arguments, L"");
+}
+
 TEST_F(InstallWorkerTest, CancelDuringDownloadEndsCancelledWithoutMessage)
 {
     LoadSite(1033);
