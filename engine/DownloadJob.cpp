@@ -24,10 +24,25 @@ void CDownloadJob::OnStatus(const DownloadStatusInfo& info)
     Report(copy);
 }
 
-// Creates the local file and runs the transfer into it. A file that did not
-// arrive whole (error status, short body, cancellation, write error) is
-// deleted: the installer installs whatever it finds at the local path.
-bool CDownloadJob::Transfer(const CancelRequest& cancel)
+// Sends the job's one request and learns the length from its response. No
+// length (refused status, none declared, no response) means no file and no
+// transfer, as before the request was shared; the unread body of such a
+// response is small or absent.
+bool CDownloadJob::Fetch(const CancelRequest& cancel)
+{
+    CHttpGet get;
+    if (!get.Open(m_url))
+        return false;
+    m_contentLength = get.ContentLength();
+    if (m_contentLength == 0)
+        return false;
+    return Transfer(cancel, get);
+}
+
+// Creates the local file and reads the response's body into it. A file that
+// did not arrive whole (error status, short body, cancellation, write error)
+// is deleted: the installer installs whatever it finds at the local path.
+bool CDownloadJob::Transfer(const CancelRequest& cancel, CHttpGet& get)
 {
     CFileHandle file(CreateFileW(m_localPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                  FILE_FLAG_RANDOM_ACCESS, nullptr));
@@ -46,7 +61,7 @@ bool CDownloadJob::Transfer(const CancelRequest& cancel)
                 DeleteFileW(path.c_str());
         }
     } cleanup{file, m_localPath, ok};   // also when a callback throws
-    ok = DownloadToFile(cancel, m_url, file.Get(), this);
+    ok = get.ReceiveToFile(cancel, file.Get(), this);
     return ok;
 }
 
@@ -70,12 +85,8 @@ uint32_t CDownloadJob::Run(IDownloadOwner* owner, DownloadStatusCallback callbac
     try {
         job.state = TransferRunning;
         Report(job);
-        m_contentLength = QueryContentLength(m_url);
-        if (m_contentLength != 0) {
-            job.received = 0;
-            job.total = static_cast<uint64_t>(m_contentLength);
-            result = Transfer(cancel);
-        }
+        result = Fetch(cancel);
+        // Unchanged by the transfer: (2, 0, length).
         Report(job);
     } catch (...) {
         // A callback's exception must not escape into the worker task; the

@@ -1,6 +1,7 @@
-// One download: asks the server for a file's length, creates the local file
-// and fetches the URL into it, passing every report, completed with the
-// expected total, to its owner's callable. A job runs once.
+// One download: sends one GET for the URL, takes the file's length from the
+// response, creates the local file and reads the body into it from that same
+// request, passing every report, completed with the expected total, to its
+// owner's callable. A job runs once.
 #pragma once
 
 #include "engine/HttpTransfer.h"
@@ -43,7 +44,8 @@ public:
 private:
     // Completes `info` in place and calls the callback (the job's own record).
     void Report(DownloadStatusInfo& info);
-    bool Transfer(const CancelRequest& cancel);
+    bool Fetch(const CancelRequest& cancel);
+    bool Transfer(const CancelRequest& cancel, CHttpGet& get);
 
     std::wstring m_url;
     std::wstring m_localPath;

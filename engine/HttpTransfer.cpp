@@ -63,18 +63,13 @@ enum SetupResult
     SetupSendFailed,
 };
 
-// The connection and request of one transfer; the request closes first.
-struct RequestHandles
-{
-    CInternetHandle connection;
-    CInternetHandle request;
-};
-
 const wchar_t* NullIfEmpty(const wchar_t* s) { return s[0] ? s : nullptr; }
 
 // Cracks the URL, connects, opens the request and sends it. `error` receives
-// the Windows error of a failing step.
-SetupResult OpenAndSend(const std::wstring& url, const RequestKind& kind, RequestHandles& out, DWORD& error)
+// the Windows error of a failing step. The caller closes `request` before
+// `connection`.
+SetupResult OpenAndSend(const std::wstring& url, const RequestKind& kind, CInternetHandle& connection,
+                        CInternetHandle& request, DWORD& error)
 {
     error = 0;
     std::vector<wchar_t> parts(6 * kUrlPartChars, L'\0');
@@ -94,10 +89,9 @@ SetupResult OpenAndSend(const std::wstring& url, const RequestKind& kind, Reques
     }
 
     const DWORD service = uc.nScheme == INTERNET_SCHEME_FTP ? INTERNET_SERVICE_FTP : INTERNET_SERVICE_HTTP;
-    out.connection.Reset(InternetConnectW(RootHandle(), uc.lpszHostName, uc.nPort,
-                                          NullIfEmpty(uc.lpszUserName), NullIfEmpty(uc.lpszPassword),
-                                          service, 0, 0));
-    if (!out.connection) {
+    connection.Reset(InternetConnectW(RootHandle(), uc.lpszHostName, uc.nPort, NullIfEmpty(uc.lpszUserName),
+                                      NullIfEmpty(uc.lpszPassword), service, 0, 0));
+    if (!connection) {
         error = GetLastError();
         return SetupConnectFailed;
     }
@@ -106,15 +100,15 @@ SetupResult OpenAndSend(const std::wstring& url, const RequestKind& kind, Reques
     DWORD flags = kind.flags;
     if (uc.nScheme == INTERNET_SCHEME_HTTPS)
         flags |= INTERNET_FLAG_SECURE;
-    out.request.Reset(HttpOpenRequestW(out.connection.Get(), kind.verb, object.c_str(), L"HTTP/1.1", nullptr,
-                                       kind.acceptTypes, flags, 0));
-    if (!out.request) {
+    request.Reset(HttpOpenRequestW(connection.Get(), kind.verb, object.c_str(), L"HTTP/1.1", nullptr,
+                                   kind.acceptTypes, flags, 0));
+    if (!request) {
         error = GetLastError();
         return SetupOpenFailed;
     }
 
     const DWORD headerChars = kind.headers ? static_cast<DWORD>(wcslen(kind.headers)) : 0;
-    if (!HttpSendRequestW(out.request.Get(), kind.headers, headerChars, nullptr, 0)) {
+    if (!HttpSendRequestW(request.Get(), kind.headers, headerChars, nullptr, 0)) {
         error = GetLastError();
         return SetupSendFailed;
     }
@@ -138,6 +132,17 @@ int64_t DeclaredLength(HINTERNET request)
     return ParseContentLength(text);
 }
 
+// The length a length query gives for a sent request: 0 when the status
+// cannot be read or is refused, or when no length is declared.
+int64_t AcceptedLength(HINTERNET request)
+{
+    DWORD status = 200;
+    if (!QueryStatusCode(request, status) || !LengthQueryAcceptsStatus(status))
+        return 0;
+    const int64_t declared = DeclaredLength(request);
+    return declared < 0 ? 0 : declared;
+}
+
 // The body of a sent request, read through WinINet.
 class CInternetBody : public IBodySource
 {
@@ -156,10 +161,10 @@ private:
     HINTERNET m_request;
 };
 
-// The response check and the body of DownloadToFile. True when the whole
+// The response check and the body of a file download. True when the whole
 // body of a 2xx response is in the file.
-bool ReceiveToFile(const ICancelRequest& cancel, HINTERNET request, HANDLE file, IDownloadCallback* callback,
-                   DownloadStatusInfo& r)
+bool ReceiveResponseToFile(const ICancelRequest& cancel, HINTERNET request, HANDLE file,
+                           IDownloadCallback* callback, DownloadStatusInfo& r)
 {
     DWORD status = 0;
     if (!QueryStatusCode(request, status)) {
@@ -240,53 +245,69 @@ bool CStringSink::Write(const void* data, size_t size)
 
 int64_t QueryContentLength(const std::wstring& url)
 {
-    RequestHandles req;
+    CInternetHandle connection, request;
     DWORD error = 0;
-    if (OpenAndSend(url, kLengthRequest, req, error) != SetupOk)
+    if (OpenAndSend(url, kLengthRequest, connection, request, error) != SetupOk)
         return 0;
-    DWORD status = 200;
-    if (!QueryStatusCode(req.request.Get(), status) || !LengthQueryAcceptsStatus(status))
-        return 0;
-    const int64_t declared = DeclaredLength(req.request.Get());
-    return declared < 0 ? 0 : declared;
+    return AcceptedLength(request.Get());
+}
+
+bool CHttpGet::Open(const std::wstring& url)
+{
+    m_request.Reset();
+    m_connection.Reset();
+    m_report = DownloadStatusInfo();
+    DWORD error = 0;
+    const SetupResult setup = OpenAndSend(url, kFileRequest, m_connection, m_request, error);
+    if (setup == SetupOk)
+        return true;
+    RecordSetupFailure(setup, error, m_report);
+    m_request.Reset();
+    m_connection.Reset();
+    return false;
+}
+
+int64_t CHttpGet::ContentLength() const
+{
+    return m_request ? AcceptedLength(m_request.Get()) : 0;
+}
+
+bool CHttpGet::ReceiveToFile(const ICancelRequest& cancel, HANDLE file, IDownloadCallback* callback)
+{
+    bool result = false;
+    if (m_request && !cancel.IsCancelled())
+        result = ReceiveResponseToFile(cancel, m_request.Get(), file, callback, m_report);
+    m_request.Reset();
+    m_connection.Reset();
+    if (cancel.IsCancelled()) {
+        result = false;
+        m_report.state = TransferCancelled;
+        Sleep(kCancelReportDelayMs);
+    } else {
+        m_report.state = TransferEnded;
+    }
+    if (callback)
+        callback->OnStatus(m_report);
+    return result;
 }
 
 bool DownloadToFile(const ICancelRequest& cancel, const std::wstring& url, HANDLE file,
                     IDownloadCallback* callback)
 {
-    DownloadStatusInfo r;
-    bool result = false;
-    {
-        RequestHandles req;
-        DWORD error = 0;
-        const SetupResult setup = OpenAndSend(url, kFileRequest, req, error);
-        if (setup != SetupOk)
-            RecordSetupFailure(setup, error, r);
-        else if (!cancel.IsCancelled())
-            result = ReceiveToFile(cancel, req.request.Get(), file, callback, r);
-    }
-    if (cancel.IsCancelled()) {
-        result = false;
-        r.state = TransferCancelled;
-        Sleep(kCancelReportDelayMs);
-    } else {
-        r.state = TransferEnded;
-    }
-    if (callback)
-        callback->OnStatus(r);
-    return result;
+    CHttpGet get;
+    get.Open(url);   // a failure is in the end report
+    return get.ReceiveToFile(cancel, file, callback);
 }
 
 bool DownloadToStream(const ICancelRequest& cancel, const std::wstring& url, IByteSink& sink)
 {
-    RequestHandles req;
+    CInternetHandle connection, request;
     DWORD error = 0;
-    if (OpenAndSend(url, kStreamRequest, req, error) != SetupOk || cancel.IsCancelled())
+    if (OpenAndSend(url, kStreamRequest, connection, request, error) != SetupOk || cancel.IsCancelled())
         return false;
-    HINTERNET request = req.request.Get();
     DWORD status = 0;
-    if (!QueryStatusCode(request, status) || !IsSuccessStatus(status))
+    if (!QueryStatusCode(request.Get(), status) || !IsSuccessStatus(status))
         return false;
-    CInternetBody body(request);
-    return ReceiveBodyToSink(cancel, body, DeclaredLength(request), sink);
+    CInternetBody body(request.Get());
+    return ReceiveBodyToSink(cancel, body, DeclaredLength(request.Get()), sink);
 }

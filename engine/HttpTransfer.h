@@ -8,6 +8,8 @@
 // file.
 #pragma once
 
+#include "framework/Handles.h"
+
 #include <windows.h>
 
 #include <cstddef>
@@ -117,10 +119,47 @@ int64_t QueryContentLength(const std::wstring& url);
 // Downloads `url` into `file` (opened for writing, positioned anywhere; the
 // bytes go to offset 0 on). Reports twice per 4096-byte read and once at the
 // end (state 3, or 4 after a cancellation, which waits 500 ms first). True
-// when the server answered 2xx and the whole body is in the file.
+// when the server answered 2xx and the whole body is in the file. One
+// CHttpGet, opened and received.
 bool DownloadToFile(const ICancelRequest& cancel, const std::wstring& url, HANDLE file,
                     IDownloadCallback* callback);
 
 // Downloads `url` into `sink`. Sends "Content-Type: application/json" (and no
 // body). True under the same conditions as DownloadToFile.
 bool DownloadToStream(const ICancelRequest& cancel, const std::wstring& url, IByteSink& sink);
+
+// One file GET (the verb, accept type and flags of DownloadToFile) whose
+// response serves twice: its headers give the status and the length, then its
+// body goes into the file. A caller that needs the length before it creates
+// the file (the download job) so sends one request instead of a length query
+// and a download. That matters because closing a request whose body was not
+// read makes WinINet read and discard the body first (Wine does so for as
+// long as data keeps arriving): a length query of a large file cost about as
+// much time as the download after it.
+class CHttpGet
+{
+public:
+    CHttpGet() = default;
+    CHttpGet(const CHttpGet&) = delete;
+    CHttpGet& operator=(const CHttpGet&) = delete;
+
+    // Cracks the URL, connects, opens and sends the request. False when a
+    // step failed; its error text and code are kept for the end report of
+    // ReceiveToFile (a URL that cannot be cracked keeps none).
+    bool Open(const std::wstring& url);
+
+    // The response's length as QueryContentLength judges it: 0 without a
+    // response, for 403, 404, a status below 200 or above 500, and without a
+    // Content-Length. Reads only headers.
+    int64_t ContentLength() const;
+
+    // Reads the body of a 2xx response into `file`, closes the request and
+    // sends the end report, with the reports and result of DownloadToFile.
+    // After a failed Open only the end report is sent. Once per Open.
+    bool ReceiveToFile(const ICancelRequest& cancel, HANDLE file, IDownloadCallback* callback);
+
+private:
+    CInternetHandle m_connection;
+    CInternetHandle m_request;   // declared last: closed before its connection
+    DownloadStatusInfo m_report;
+};

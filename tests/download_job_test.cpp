@@ -94,8 +94,25 @@ TEST_F(DownloadJobTest, GoodDownloadReportSequence)
     }
     ExpectReport(reports[reports.size() - 2], {TransferEnded, kSize, kSize}, reports.size() - 2);
     ExpectReport(reports.back(), {TransferRunning, 0, kSize}, reports.size() - 1);
-    // The length query and the download.
-    EXPECT_EQ(Requests("/pkg.msi?t=good"), 2);
+    // The length comes from the download's own response.
+    EXPECT_EQ(Requests("/pkg.msi?t=good"), 1);
+}
+
+TEST_F(DownloadJobTest, GoodJobSendsExactlyOneGet)
+{
+    CTestOwner owner;
+    const std::wstring local = m_out.File(L"one.msi");
+    CDownloadJob job(Url(L"/pkg.msi?t=one"), local);
+    ASSERT_NE(job.Run(&owner, nullptr), 0u);
+    EXPECT_TRUE(SameBytes(ReadFileBytes(local), PatternBytes(kSize, 7)));
+    ASSERT_TRUE(WaitUntil([&] { return Requests("/pkg.msi?t=one") >= 1; }, 5000));
+    EXPECT_EQ(Requests("/pkg.msi?t=one"), 1) << s_server->RequestLog();
+    // The one request is the download itself: a GET with the file request's
+    // accept type, whose whole body was sent (and read).
+    const std::string log = s_server->RequestLog();
+    const size_t at = log.find("GET /pkg.msi?t=one 200 " + std::to_string(kSize) + " ");
+    ASSERT_NE(at, std::string::npos) << log;
+    EXPECT_NE(log.find("ACCEPT=*/* CTYPE=", at), std::string::npos) << log;
 }
 
 TEST_F(DownloadJobTest, ReplacesAnExistingFile)
@@ -120,7 +137,7 @@ TEST_F(DownloadJobTest, NotFoundCreatesNoFile)
     ASSERT_EQ(reports.size(), 2u);
     ExpectReport(reports[0], {TransferRunning, 0, 0}, 0);
     ExpectReport(reports[1], {TransferRunning, 0, 0}, 1);
-    EXPECT_EQ(Requests("/missing.msi"), 1) << "only the length query";
+    EXPECT_EQ(Requests("/missing.msi"), 1) << "one GET, whose refusal ends the job";
 }
 
 TEST_F(DownloadJobTest, ErrorPageWithLengthIsNotKept)
@@ -139,6 +156,37 @@ TEST_F(DownloadJobTest, ErrorPageWithLengthIsNotKept)
     EXPECT_EQ(reports[1].errorText, L"Internet download file Failed");
     EXPECT_EQ(reports[1].httpStatus, 500u);
     ExpectReport(reports[2], {TransferRunning, 0, kSize}, 2);
+    EXPECT_EQ(Requests("/pkg.msi?__status=500"), 1);
+}
+
+TEST_F(DownloadJobTest, NoLengthDeclaredCreatesNoFile)
+{
+    // A 2xx response without a Content-Length gives no length: no file, no
+    // transfer, as an unreachable server does.
+    CTestOwner owner;
+    CReportLog log;
+    const std::wstring local = m_out.File(L"nolength.msi");
+    CDownloadJob job(Url(L"/pkg.msi?__nolength=1"), local);
+    EXPECT_EQ(job.Run(&owner, log.AsCallback()), 0u);
+    EXPECT_FALSE(FileExists(local));
+    EXPECT_EQ(job.ContentLength(), 0);
+    const auto reports = log.Reports();
+    ASSERT_EQ(reports.size(), 2u);
+    ExpectReport(reports[0], {TransferRunning, 0, 0}, 0);
+    ExpectReport(reports[1], {TransferRunning, 0, 0}, 1);
+}
+
+TEST_F(DownloadJobTest, UnreachableServerCreatesNoFile)
+{
+    CTestOwner owner;
+    CReportLog log;
+    const std::wstring local = m_out.File(L"unreachable.msi");
+    CDownloadJob job(L"http://127.0.0.1:1/pkg.msi", local);
+    EXPECT_EQ(job.Run(&owner, log.AsCallback()), 0u);
+    EXPECT_FALSE(FileExists(local));
+    const auto reports = log.Reports();
+    ASSERT_EQ(reports.size(), 2u) << "no transfer report without a response";
+    ExpectReport(reports[1], {TransferRunning, 0, 0}, 1);
 }
 
 TEST_F(DownloadJobTest, BrokenOffDownloadLeavesNoFile)

@@ -114,6 +114,78 @@ TEST_F(HttpTransferTest, LengthQueryAbove2GiB)
     EXPECT_EQ(QueryContentLength(Url(L"/a.bin?__nobody=1&__length=2147483648")), INT64_C(2147483648));
 }
 
+TEST_F(HttpTransferTest, OneGetJudgesItsLengthLikeTheLengthQuery)
+{
+    const wchar_t* paths[] = {L"/a.bin",
+                              L"/missing.bin",
+                              L"/a.bin?__status=404",
+                              L"/a.bin?__status=403",
+                              L"/a.bin?__status=503",
+                              L"/a.bin?__status=401&__body=denied",
+                              L"/a.bin?__status=500",
+                              L"/a.bin?__nolength=1",
+                              L"/a.bin?__nobody=1&__length=5000000000"};
+    const int64_t expected[] = {static_cast<int64_t>(kFileSize), 0, 0, 0, 0, 6,
+                                static_cast<int64_t>(kFileSize), 0, INT64_C(5000000000)};
+    for (size_t i = 0; i < sizeof paths / sizeof paths[0]; ++i) {
+        CHttpGet get;
+        ASSERT_TRUE(get.Open(Url(paths[i]))) << paths[i];
+        EXPECT_EQ(get.ContentLength(), expected[i]) << paths[i];
+        EXPECT_EQ(QueryContentLength(Url(paths[i])), expected[i]) << paths[i];
+    }
+    CHttpGet unopened;
+    EXPECT_EQ(unopened.ContentLength(), 0);
+    CHttpGet unreachable;
+    EXPECT_FALSE(unreachable.Open(L"http://127.0.0.1:1/a.bin"));
+    EXPECT_EQ(unreachable.ContentLength(), 0);
+}
+
+TEST_F(HttpTransferTest, OneGetGivesLengthThenBody)
+{
+    CHttpGet get;
+    ASSERT_TRUE(get.Open(Url(L"/a.bin?which=oneget")));
+    EXPECT_EQ(get.ContentLength(), static_cast<int64_t>(kFileSize));
+    const std::wstring local = m_out.File(L"oneget.bin");
+    CReportLog log;
+    {
+        CFileHandle file(CreateFileW(local.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        ASSERT_TRUE(file.IsValid());
+        EXPECT_TRUE(get.ReceiveToFile(CancelRequest(), file.Get(), &log));
+    }
+    EXPECT_TRUE(SameBytes(ReadFileBytes(local), PatternBytes(kFileSize)));
+    const DownloadStatusInfo end = Last(log.Reports());
+    EXPECT_EQ(end.state, TransferEnded);
+    EXPECT_EQ(end.received, kFileSize);
+    EXPECT_EQ(end.httpStatus, 200u);
+    ASSERT_TRUE(WaitUntil([&] { return s_server->CountRequests("/a.bin?which=oneget") >= 1; }, 5000));
+    EXPECT_EQ(s_server->CountRequests("/a.bin?which=oneget"), 1) << s_server->RequestLog();
+}
+
+TEST_F(HttpTransferTest, OneGetThatFailedToOpenReportsTheStep)
+{
+    CHttpGet get;
+    EXPECT_FALSE(get.Open(L"http://127.0.0.1:1/a.bin"));
+    CReportLog log;
+    EXPECT_FALSE(get.ReceiveToFile(CancelRequest(), INVALID_HANDLE_VALUE, &log));
+    const auto reports = log.Reports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].state, TransferEnded);
+    EXPECT_EQ(reports[0].errorText, L"HttpSendRequest Failed.");
+    EXPECT_EQ(reports[0].errorCode, static_cast<uint32_t>(ERROR_INTERNET_CANNOT_CONNECT));
+
+    // Opened again on a good URL, the earlier failure is gone from the report.
+    ASSERT_TRUE(get.Open(Url(L"/exact.bin")));
+    const std::wstring local = m_out.File(L"reopened.bin");
+    CReportLog again;
+    {
+        CFileHandle file(CreateFileW(local.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        EXPECT_TRUE(get.ReceiveToFile(CancelRequest(), file.Get(), &again));
+    }
+    EXPECT_EQ(Last(again.Reports()).errorText, L"");
+    EXPECT_EQ(Last(again.Reports()).errorCode, 0u);
+    EXPECT_TRUE(SameBytes(ReadFileBytes(local), PatternBytes(8192, 2)));
+}
+
 TEST_F(HttpTransferTest, FileDownloadReportsEveryChunkTwice)
 {
     CReportLog log;
