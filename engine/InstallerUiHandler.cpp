@@ -15,6 +15,9 @@ namespace {
 constexpr UINT kMessageTypeMask = 0xFF000000;
 constexpr UINT kBoxStyleMask = 0x00FFFFFF;
 
+// The parser's answers are the protocol's own.
+static_assert(kProgressOk == IDOK && kProgressCancel == IDCANCEL, "external UI answers");
+
 void WriteToDebugger(LPCWSTR text)
 {
     std::wstring line = L"\r\n ";
