@@ -21,8 +21,9 @@ bool HasExtension(const std::wstring& path, const wchar_t* extension)
 }
 
 // Sleeps on the process until it ends (or its state can no longer be read).
-// The exit code is looked at only after the handle is signalled, so a program
-// that ends with the code 259 (STILL_ACTIVE) is not waited for forever.
+// The end is taken from the signalled handle, never from the exit code: a
+// program that ends with 259 reads exactly like one still running
+// (STILL_ACTIVE) and would be waited for forever.
 void WaitForProgram(HANDLE process)
 {
     for (;;) {
