@@ -5,7 +5,7 @@ set(PEL_CORE_SOURCES
     xml/XmlLog.cpp
     config/TextNumber.cpp
     config/RegionList.cpp
-    controls/DpiMath.cpp
+    controls/DpiMath.cpp controls/Premultiply.cpp
     engine/StartDecision.cpp
     engine/StatusModel.cpp engine/TransferRules.cpp
     engine/ProgressParser.cpp

@@ -40,8 +40,10 @@ add_executable(PelWebInstaller WIN32 ${entry_sources} ${PEL_RC})
 target_link_libraries(PelWebInstaller PRIVATE pel_win)
 target_link_options(PelWebInstaller PRIVATE ${PEL_WIN_LINK_FLAGS})
 if(PEL_RC)
+    # The pictures are embedded by the resource script: changing one recompiles it.
+    file(GLOB PEL_RC_PICTURES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/res/*.png ${CMAKE_SOURCE_DIR}/res/*.ico)
     set_source_files_properties(${PEL_RC} PROPERTIES
-        OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/res/PelWebInstaller.manifest")
+        OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/res/PelWebInstaller.manifest;${PEL_RC_PICTURES}")
 endif()
 
 # Wine runs the Windows programs: one prefix per build tree, made on first use.
