@@ -330,3 +330,20 @@ TEST(GdiplusUse, RestartsAfterTheLastUseEnded)
         ASSERT_TRUE(slide) << "round " << round;
     }
 }
+
+TEST(ProgramIcon, EverySizeLoadsFromTheInstaller)
+{
+    ASSERT_NE(Installer(), nullptr);
+    for (int size : {16, 20, 24, 32, 40, 48, 64, 256}) {
+        CIconHandle icon(static_cast<HICON>(
+            ::LoadImageW(Installer(), MAKEINTRESOURCEW(IDI_PEL_MAIN), IMAGE_ICON, size, size, 0)));
+        ASSERT_TRUE(icon) << size;
+        ICONINFO info = {};
+        ASSERT_TRUE(::GetIconInfo(icon.Get(), &info)) << size;
+        CBitmapHandle colour(info.hbmColor), mask(info.hbmMask);
+        BITMAP bm = {};
+        ASSERT_TRUE(::GetObjectW(colour.Get(), sizeof(bm), &bm)) << size;
+        EXPECT_EQ(bm.bmWidth, size);
+        EXPECT_EQ(bm.bmHeight, size);
+    }
+}
