@@ -237,17 +237,23 @@ TEST(StatusSnapshotConsistency, NeverMixesTwoUpdates)
     WeightedModel model({50, 50}, {50, 50});
     model.SetStatus(Downloading, 0, 0);
     std::atomic<bool> stop{false};
+    std::atomic<int> writes{0};
     std::thread writer([&] {
         for (int i = 0; !stop.load(); ++i) {
             if (i % 2)
                 model.SetStatus(Installing, 1, 100);
             else
                 model.SetStatus(Downloading, 0, 0);
+            writes.fetch_add(1);
         }
     });
     int mixed = 0;
     int seenInstalling = 0;
-    for (int i = 0; i < 20000; ++i) {
+    // Keep reading until the writer has really run alongside: on a busy machine the reader
+    // could otherwise finish before the writer thread is first scheduled.
+    for (int i = 0; i < 20000 || writes.load() < 20000; ++i) {
+        if (i % 64 == 0)
+            std::this_thread::yield();
         StatusSnapshot snap = model.TakeStatusSnapshot(static_cast<uint32_t>(i), kDefaults);
         const bool downloadView = snap.state == Downloading && snap.percent == 0.0f;
         const bool installView = snap.state == Installing && snap.percent == 100.0f;
