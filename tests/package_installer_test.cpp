@@ -8,6 +8,7 @@
 #include "engine/MsiService.h"
 #include "framework/Handles.h"
 
+#include "MsiTestSupport.h"
 #include "WinTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -120,28 +121,8 @@ private:
     std::wstring m_shortName;
 };
 
-std::wstring TestPackagePath() { return WinePath(PEL_TEST_MSI); }
-
-std::wstring PackageProperty(const wchar_t* name)
-{
-    CMsiHandle database;
-    if (MsiOpenDatabaseW(TestPackagePath().c_str(), MSIDBOPEN_READONLY, database.Receive()) !=
-        ERROR_SUCCESS)
-        return std::wstring();
-    const std::wstring query =
-        std::wstring(L"SELECT `Value` FROM `Property` WHERE `Property` = '") + name + L"'";
-    CMsiHandle view;
-    CMsiHandle record;
-    if (MsiDatabaseOpenViewW(database.Get(), query.c_str(), view.Receive()) != ERROR_SUCCESS ||
-        MsiViewExecute(view.Get(), 0) != ERROR_SUCCESS ||
-        MsiViewFetch(view.Get(), record.Receive()) != ERROR_SUCCESS)
-        return std::wstring();
-    std::vector<wchar_t> buffer(1024, L'\0');
-    DWORD chars = static_cast<DWORD>(buffer.size());
-    if (MsiRecordGetStringW(record.Get(), 1, buffer.data(), &chars) != ERROR_SUCCESS)
-        return std::wstring();
-    return std::wstring(buffer.data(), chars);
-}
+using testing_support::PackageProperty;
+using testing_support::TestPackagePath;
 
 bool IsInstalled(const std::wstring& productCode)
 {
