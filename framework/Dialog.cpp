@@ -68,7 +68,7 @@ void CDialog::RunModalLoop()
             break;
         }
         // Messages sent while waiting may have destroyed the dialog already.
-        if (m_hWnd && (PreTranslateMessage(&msg) || ::IsDialogMessageW(m_hWnd, &msg)))
+        if (m_hWnd && (WalkPreTranslateTree(m_hWnd, &msg) || ::IsDialogMessageW(m_hWnd, &msg)))
             continue;
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);

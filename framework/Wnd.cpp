@@ -77,7 +77,97 @@ bool CWnd::SubclassWindow(HWND hwnd)
     }
     m_pfnSuper = old;
     ::SetPropW(hwnd, kSuperProp, reinterpret_cast<HANDLE>(old));
+    PreSubclassWindow();
     return true;
+}
+
+bool CWnd::SubclassDlgItem(UINT id, HWND parent)
+{
+    HWND item = ::GetDlgItem(parent, static_cast<int>(id));
+    return item && SubclassWindow(item);
+}
+
+bool CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*)
+{
+    return false;
+}
+
+bool CWnd::WalkPreTranslateTree(HWND stop, MSG* msg)
+{
+    for (HWND hwnd = msg->hwnd; hwnd; hwnd = ::GetParent(hwnd)) {
+        if (CWnd* wnd = FromHandle(hwnd)) {
+            if (wnd->PreTranslateMessage(msg))
+                return true;
+        }
+        if (hwnd == stop)
+            return false;
+    }
+    CWnd* top = FromHandle(stop);
+    return top && top->PreTranslateMessage(msg);
+}
+
+bool CWnd::TrackMouse(DWORD flags, DWORD hoverTime)
+{
+    TRACKMOUSEEVENT tme = {sizeof(tme), flags, m_hWnd, hoverTime};
+    return ::TrackMouseEvent(&tme) != FALSE;
+}
+
+namespace {
+
+bool ChangeStyle(HWND hwnd, int index, DWORD remove, DWORD add, UINT swpFlags)
+{
+    auto style = static_cast<DWORD>(::GetWindowLongPtrW(hwnd, index));
+    DWORD changed = (style & ~remove) | add;
+    if (changed == style)
+        return false;
+    ::SetWindowLongPtrW(hwnd, index, static_cast<LONG_PTR>(changed));
+    if (swpFlags)
+        ::SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
+                       swpFlags | SWP_FRAMECHANGED | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER |
+                           SWP_NOACTIVATE);
+    return true;
+}
+
+// The child a notification comes from, for the messages that are reflected to it.
+HWND NotifyingChild(HWND parent, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_COMMAND:
+        return reinterpret_cast<HWND>(lParam); // null for menus and accelerators
+    case WM_NOTIFY:
+        return lParam ? reinterpret_cast<NMHDR*>(lParam)->hwndFrom : nullptr;
+    case WM_DRAWITEM:
+        if (wParam == 0)
+            return nullptr; // menu items
+        return reinterpret_cast<DRAWITEMSTRUCT*>(lParam)->hwndItem;
+    case WM_DELETEITEM:
+        return reinterpret_cast<DELETEITEMSTRUCT*>(lParam)->hwndItem;
+    case WM_COMPAREITEM:
+        return reinterpret_cast<COMPAREITEMSTRUCT*>(lParam)->hwndItem;
+    case WM_MEASUREITEM:
+        return wParam ? ::GetDlgItem(parent, static_cast<int>(wParam)) : nullptr;
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORDLG:
+        return reinterpret_cast<HWND>(lParam);
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
+bool CWnd::ModifyStyle(DWORD remove, DWORD add, UINT swpFlags)
+{
+    return ChangeStyle(m_hWnd, GWL_STYLE, remove, add, swpFlags);
+}
+
+bool CWnd::ModifyStyleEx(DWORD remove, DWORD add, UINT swpFlags)
+{
+    return ChangeStyle(m_hWnd, GWL_EXSTYLE, remove, add, swpFlags);
 }
 
 HWND CWnd::UnsubclassWindow()
@@ -131,6 +221,14 @@ LRESULT CALLBACK CWnd::StaticWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
             ::RemovePropW(hwnd, kSuperProp);
         return super ? ::CallWindowProcW(super, hwnd, msg, wParam, lParam)
                      : ::DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
+
+    HWND child = NotifyingChild(hwnd, msg, wParam, lParam);
+    if (child && child != hwnd) {
+        LRESULT reflected = 0;
+        CWnd* childWnd = FromHandle(child);
+        if (childWnd && childWnd->OnChildNotify(msg, wParam, lParam, &reflected))
+            return reflected;
     }
 
     LRESULT result = wnd->WindowProc(msg, wParam, lParam);

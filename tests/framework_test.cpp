@@ -1,4 +1,5 @@
 // The window and dialog classes of the framework stand-in, with real windows.
+#include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "framework/Handles.h"
 #include "framework/Wnd.h"
@@ -374,3 +375,170 @@ TEST(FrameworkDialog, ModelessChildDialog)
 }
 
 } // namespace
+
+namespace {
+
+// A child control object that takes reflected notifications.
+class CReflectingButton : public CButton
+{
+public:
+    bool consumeCommand = false;
+    int drawItems = 0;
+    int commands = 0;
+    bool preSubclassSawWindow = false;
+    HBRUSH brush = reinterpret_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
+    int keyDowns = 0;
+
+    void PreSubclassWindow() override
+    {
+        preSubclassSawWindow = m_hWnd != nullptr && CWnd::FromHandle(m_hWnd) == this;
+        ModifyStyle(BS_TYPEMASK, BS_OWNERDRAW);
+    }
+
+    bool OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) override
+    {
+        switch (msg) {
+        case WM_DRAWITEM:
+            ++drawItems;
+            *result = TRUE;
+            return true;
+        case WM_CTLCOLORBTN:
+            *result = reinterpret_cast<LRESULT>(brush);
+            return true;
+        case WM_COMMAND:
+            ++commands;
+            *result = 0;
+            return consumeCommand;
+        }
+        return CButton::OnChildNotify(msg, wParam, lParam, result);
+    }
+
+    bool PreTranslateMessage(MSG* msg) override
+    {
+        if (msg->message == WM_KEYDOWN && msg->wParam == 'Q') {
+            ++keyDowns;
+            return true;
+        }
+        return false;
+    }
+};
+
+class CCommandCountingWnd : public CRecordingWnd
+{
+public:
+    int commands = 0;
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override
+    {
+        if (msg == WM_COMMAND)
+            ++commands;
+        return CRecordingWnd::WindowProc(msg, wParam, lParam);
+    }
+};
+
+} // namespace
+
+TEST(FrameworkControls, SubclassedChildGetsStyleHookAndReflectedNotifications)
+{
+    RegisterTestClass();
+    CCommandCountingWnd parent;
+    ASSERT_TRUE(parent.CreateEx(0, kTestClass, L"parent", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                300, 200, nullptr, nullptr));
+    HWND button = ::CreateWindowExW(0, L"BUTTON", L"b", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 10,
+                                    10, 80, 30, parent, reinterpret_cast<HMENU>(42),
+                                    ::GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(button, nullptr);
+
+    CReflectingButton child;
+    ASSERT_TRUE(child.SubclassDlgItem(42, parent));
+    EXPECT_TRUE(child.preSubclassSawWindow);
+    EXPECT_EQ(child.GetStyle() & BS_TYPEMASK, static_cast<DWORD>(BS_OWNERDRAW));
+    EXPECT_FALSE(CReflectingButton().SubclassDlgItem(43, parent)); // no such item
+
+    // Owner-draw requests reach the child's object, not the parent's WindowProc.
+    ::RedrawWindow(button, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_GE(child.drawItems, 1);
+    EXPECT_FALSE(parent.Saw(WM_DRAWITEM));
+
+    // Control colours come from the child.
+    HDC dc = ::GetDC(button);
+    auto brush = reinterpret_cast<HBRUSH>(
+        ::SendMessageW(parent, WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(button)));
+    ::ReleaseDC(button, dc);
+    EXPECT_EQ(brush, child.brush);
+
+    // A notification the child does not consume still reaches the parent; one it consumes
+    // does not.
+    ::SendMessageW(parent, WM_COMMAND, MAKEWPARAM(42, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    EXPECT_EQ(child.commands, 1);
+    EXPECT_EQ(parent.commands, 1);
+    child.consumeCommand = true;
+    ::SendMessageW(parent, WM_COMMAND, MAKEWPARAM(42, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    EXPECT_EQ(child.commands, 2);
+    EXPECT_EQ(parent.commands, 1);
+
+    parent.DestroyWindow();
+}
+
+TEST(FrameworkControls, ModalLoopOffersKeysToTheFocusedControlFirst)
+{
+    class CHostDialog : public CDialog
+    {
+    public:
+        using CDialog::CDialog;
+        CReflectingButton button;
+        int dialogKeys = 0;
+        BOOL OnInitDialog() override
+        {
+            HWND item = ::CreateWindowExW(0, L"BUTTON", L"b", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 5, 5,
+                                          60, 20, m_hWnd, reinterpret_cast<HMENU>(7),
+                                          ::GetModuleHandleW(nullptr), nullptr);
+            button.SubclassWindow(item);
+            ::SetFocus(item);
+            ::PostMessageW(item, WM_KEYDOWN, 'Q', 0);
+            ::PostMessageW(item, WM_KEYDOWN, 'W', 0);
+            ::PostMessageW(m_hWnd, WM_COMMAND, IDOK, 0);
+            return FALSE;
+        }
+        bool PreTranslateMessage(MSG* msg) override
+        {
+            if (msg->message == WM_KEYDOWN)
+                ++dialogKeys;
+            return false;
+        }
+    };
+
+    // An in-memory template keeps the test free of resources.
+    struct
+    {
+        DLGTEMPLATE t;
+        WORD menu, cls, title;
+    } tpl = {{WS_POPUP | WS_VISIBLE | WS_CAPTION, 0, 0, 0, 0, 100, 60}, 0, 0, 0};
+    CHostDialog dialog(0);
+    dialog.InitModalIndirect(&tpl.t);
+    EXPECT_EQ(dialog.DoModal(), IDOK);
+    EXPECT_EQ(dialog.button.keyDowns, 1); // 'Q' taken by the control
+    EXPECT_EQ(dialog.dialogKeys, 1);      // only 'W' walked on to the dialog
+}
+
+TEST(FrameworkControls, ModifyStyleReportsChangesAndComboTextIsSafe)
+{
+    RegisterTestClass();
+    CRecordingWnd parent;
+    ASSERT_TRUE(parent.CreateEx(0, kTestClass, L"parent", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200,
+                                nullptr, nullptr));
+    HWND combo = ::CreateWindowExW(0, L"COMBOBOX", L"", WS_CHILD | CBS_DROPDOWNLIST | CBS_HASSTRINGS,
+                                   0, 0, 100, 200, parent, reinterpret_cast<HMENU>(5),
+                                   ::GetModuleHandleW(nullptr), nullptr);
+    CComboBox box;
+    ASSERT_TRUE(box.SubclassWindow(combo));
+    EXPECT_TRUE(box.ModifyStyle(0, WS_TABSTOP));
+    EXPECT_FALSE(box.ModifyStyle(0, WS_TABSTOP)); // nothing left to change
+    EXPECT_TRUE(box.GetStyle() & WS_TABSTOP);
+    box.AddString(L"English");
+    box.AddString(L"Deutsch");
+    EXPECT_EQ(box.GetCount(), 2);
+    EXPECT_EQ(box.GetLBText(1), L"Deutsch");
+    EXPECT_EQ(box.GetLBText(5), L"");
+    EXPECT_EQ(box.GetLBText(-1), L"");
+    parent.DestroyWindow();
+}
