@@ -25,6 +25,7 @@ INT_PTR CDialog::DoModal()
     if (m_hWnd)
         return -1;
     m_bEndModal = false;
+    m_bKeepHidden = false;
     m_nModalResult = -1;
 
     // The owner is disabled before the dialog exists, so that whatever OnInitDialog shows is
@@ -39,8 +40,11 @@ INT_PTR CDialog::DoModal()
     HWND hwnd = CreateFromTemplate(m_hParent);
     if (hwnd && !m_hWnd)
         ::DestroyWindow(hwnd); // created, but the object could not attach to it
-    else if (hwnd)
+    else if (hwnd) {
+        if (!m_bEndModal && !m_bKeepHidden && !::IsWindowVisible(hwnd))
+            ::ShowWindow(hwnd, SW_SHOWNORMAL);
         RunModalLoop();
+    }
     m_bInModalLoop = false;
 
     // Re-enable and activate the owner before the dialog goes, so activation returns to it

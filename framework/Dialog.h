@@ -33,6 +33,11 @@ protected:
     // Return TRUE to let the dialog manager put the focus on the first control.
     virtual BOOL OnInitDialog() { return TRUE; }
     virtual void OnOK() { EndDialog(IDOK); }
+    // Called from OnInitDialog of a modal dialog that must stay hidden for its whole run (an
+    // unattended install). DoModal shows every other modal dialog once it is created; the
+    // template of a dialog that may stay hidden must therefore not carry WS_VISIBLE, which
+    // would make the dialog manager show it after OnInitDialog.
+    void KeepHidden() { m_bKeepHidden = true; }
     virtual void OnCancel() { EndDialog(IDCANCEL); }
 
 private:
@@ -46,5 +51,6 @@ private:
     HINSTANCE m_hResource = nullptr;
     bool m_bInModalLoop = false;
     bool m_bEndModal = false;
+    bool m_bKeepHidden = false;
     INT_PTR m_nModalResult = -1;
 };

@@ -6,6 +6,40 @@
 // a second start can find the running installer.
 #define IDD_INSTALL_GUIDE 139
 
+// Wizard panels, child dialogs of the main dialog.
+#define IDD_SETTING_PANEL 137
+#define IDD_STATUS_PANEL 142
+#define IDD_SUCCESS_PANEL 149
+
+// Self-validation dialog with its marquee progress bar.
+#define IDD_CLIENT_VALIDATOR 172
+#define IDC_VALIDATOR_PROGRESS 171
+
+// Controls of the settings panel.
+#define IDC_INSTALL_BUTTON 133
+#define IDC_LICENSE_CHECK 134
+#define IDC_LICENSE_TEXT 135
+#define IDC_SETTINGS_HEADING 136
+#define IDC_SETTINGS_TOGGLE 138
+#define IDC_FOLDER_LABEL 140
+#define IDC_LANGUAGE_COMBO 141
+#define IDC_FOLDER_EDIT 143
+#define IDC_BROWSE_BUTTON 148
+#define IDC_LICENSE_LINK 152
+#define IDC_LANGUAGE_LABEL 174
+
+// Controls of the status panel (the slide show and the progress bar are created at run time).
+#define IDC_PROGRESS_BAR 105
+#define IDC_STATE_TEXT 122
+#define IDC_PERCENT_TEXT 123
+#define IDC_SLIDE_SHOW 170
+#define IDC_REMAINING_TEXT 173
+
+// Controls of the success panel; Start Now is id 1 (IDOK).
+#define IDC_START_NOW 1
+#define IDC_LAUNCH_CHECK 150
+#define IDC_LAUNCH_TEXT 151
+
 // Program icon (all sizes in one file).
 #define IDI_PEL_MAIN 101
 

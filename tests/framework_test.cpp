@@ -542,3 +542,46 @@ TEST(FrameworkControls, ModifyStyleReportsChangesAndComboTextIsSafe)
     EXPECT_EQ(box.GetLBText(-1), L"");
     parent.DestroyWindow();
 }
+
+TEST(FrameworkDialog, ModalDialogIsShownUnlessItAsksToStayHidden)
+{
+    class CVisibilityDialog : public CDialog
+    {
+    public:
+        using CDialog::CDialog;
+        bool hide = false;
+        bool visibleInLoop = false;
+        BOOL OnInitDialog() override
+        {
+            if (hide)
+                KeepHidden();
+            ::PostMessageW(m_hWnd, WM_APP, 0, 0);
+            return TRUE;
+        }
+        LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override
+        {
+            if (msg == WM_APP) {
+                visibleInLoop = ::IsWindowVisible(m_hWnd) != FALSE;
+                EndDialog(IDOK);
+                return 0;
+            }
+            return CDialog::WindowProc(msg, wParam, lParam);
+        }
+    };
+    // No WS_VISIBLE in the template: the dialog manager leaves showing to DoModal.
+    struct
+    {
+        DLGTEMPLATE t;
+        WORD menu, cls, title;
+    } tpl = {{WS_POPUP | WS_CAPTION, 0, 0, 0, 0, 100, 60}, 0, 0, 0};
+    CVisibilityDialog shown(0);
+    shown.InitModalIndirect(&tpl.t);
+    EXPECT_EQ(shown.DoModal(), IDOK);
+    EXPECT_TRUE(shown.visibleInLoop);
+
+    CVisibilityDialog hidden(0);
+    hidden.hide = true;
+    hidden.InitModalIndirect(&tpl.t);
+    EXPECT_EQ(hidden.DoModal(), IDOK);
+    EXPECT_FALSE(hidden.visibleInLoop);
+}
