@@ -1,0 +1,34 @@
+// How the run ended, as the process exit code, so that deployment tools running the
+// installer unattended can tell success from failure:
+//   0     installed, or nothing to do
+//   1602  cancelled by the user (ERROR_INSTALL_USEREXIT)
+//   1603  failed (ERROR_INSTALL_FAILURE)
+//   3010  installed; a package asked for a restart (ERROR_SUCCESS_REBOOT_REQUIRED)
+// Written on the user-interface thread by whoever ends the run, and by the worker for the
+// restart request; read once at shut-down.
+#pragma once
+
+#include <windows.h>
+
+enum RunOutcomeCode : DWORD
+{
+    RunOutcomeSuccess = ERROR_SUCCESS,
+    RunOutcomeCancelled = ERROR_INSTALL_USEREXIT,
+    RunOutcomeFailed = ERROR_INSTALL_FAILURE,
+    RunOutcomeRebootRequired = ERROR_SUCCESS_REBOOT_REQUIRED,
+};
+
+// Records how the run ended; a later report replaces an earlier one.
+void ReportRunOutcome(DWORD code);
+// Whether anything has been reported.
+bool IsRunOutcomeReported();
+// The reported outcome; success when nothing was reported.
+DWORD GetRunOutcome();
+
+// Set when a package or setup program asked for a restart (3010); a successful run then
+// reports 3010 instead of 0.
+void NoteRebootRequired();
+bool IsRebootRequired();
+
+// Tests: forget everything reported.
+void ResetRunOutcomeForTesting();
