@@ -1,0 +1,332 @@
+#include "controls/PelTextButton.h"
+
+#include "controls/Dpi.h"
+#include "controls/Palette.h"
+
+#include <d2d1.h>
+#include <dwrite.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+D2D1_COLOR_F ToD2DColor(COLORREF color)
+{
+    ColorComponents c = ColorRefComponents(color);
+    return D2D1_COLOR_F{c.r, c.g, c.b, c.a};
+}
+
+// Height of the text block as DirectWrite lays it out, including ink that overhangs the
+// layout box above or below, so that the block is centred by what is really drawn.
+float MeasuredBlockHeight(IDWriteTextLayout* layout)
+{
+    DWRITE_TEXT_METRICS metrics = {};
+    DWRITE_OVERHANG_METRICS overhang = {};
+    if (FAILED(layout->GetMetrics(&metrics)) || FAILED(layout->GetOverhangMetrics(&overhang)))
+        return 0.0f;
+    float above = std::max(0.0f, overhang.top + metrics.top);
+    float below =
+        std::max(0.0f, overhang.bottom + metrics.layoutHeight - metrics.top - metrics.height);
+    return std::ceil(above + metrics.height + below);
+}
+
+} // namespace
+
+CPelTextButton::CPelTextButton()
+    : m_crBackground(Palette().WindowBackground),
+      m_crDisabled(Palette().AccentDisabled),
+      m_crNormal(Palette().Accent),
+      m_crHover(Palette().AccentHover),
+      m_crPressed(Palette().AccentDown),
+      m_crDisabledText(Palette().AccentDisabledText),
+      m_crNormalText(Palette().AccentText),
+      m_crHoverText(Palette().AccentText),
+      m_crPressedText(Palette().AccentText),
+      m_fRadiusX(static_cast<float>(ThemeConstants().buttonRadiusX)),
+      m_fRadiusY(static_cast<float>(ThemeConstants().buttonRadiusY))
+{
+}
+
+CPelTextButton::~CPelTextButton()
+{
+    ReleaseDeviceResources();
+}
+
+void CPelTextButton::SetButtonText(const std::wstring& text)
+{
+    m_strText = text;
+}
+
+void CPelTextButton::SetButtonEnabled(bool enabled)
+{
+    m_bHover = false;
+    m_bPressed = false;
+    m_bTracking = false;
+    if (m_bCaptured) {
+        m_bCaptured = false;
+        if (m_hWnd && ::GetCapture() == m_hWnd)
+            ::ReleaseCapture();
+    }
+    if (m_bEnabled == enabled)
+        return;
+    m_bEnabled = enabled;
+    if (m_hWnd)
+        Redraw();
+}
+
+void CPelTextButton::SetColors(COLORREF background, COLORREF disabled, COLORREF normal,
+                               COLORREF hover, COLORREF pressed)
+{
+    m_crBackground = background;
+    m_crDisabled = disabled;
+    m_crNormal = normal;
+    m_crHover = hover;
+    m_crPressed = pressed;
+}
+
+void CPelTextButton::SetTextColors(COLORREF disabled, COLORREF normal, COLORREF hover,
+                                   COLORREF pressed)
+{
+    m_crDisabledText = disabled;
+    m_crNormalText = normal;
+    m_crHoverText = hover;
+    m_crPressedText = pressed;
+}
+
+void CPelTextButton::SetCornerRadius(float radiusX, float radiusY)
+{
+    m_fRadiusX = radiusX;
+    m_fRadiusY = radiusY;
+}
+
+COLORREF CPelTextButton::StateColor() const
+{
+    if (!m_bEnabled)
+        return m_crDisabled;
+    if (m_bHover)
+        return m_crHover;
+    return m_bPressed ? m_crPressed : m_crNormal;
+}
+
+COLORREF CPelTextButton::StateTextColor() const
+{
+    if (!m_bEnabled)
+        return m_crDisabledText;
+    if (m_bHover)
+        return m_crHoverText;
+    return m_bPressed ? m_crPressedText : m_crNormalText;
+}
+
+bool CPelTextButton::CreateDeviceResources()
+{
+    if (m_renderTarget)
+        return m_textFormat.Get() != nullptr;
+    if (!m_factory &&
+        FAILED(::D2D1CreateFactory(D2D1_FACTORY_TYPE_MULTI_THREADED, __uuidof(ID2D1Factory),
+                                   nullptr, m_factory.ReceiveVoid()))) {
+        ::OutputDebugStringW(L"Failed to cread Direct2D Factory");
+        return false;
+    }
+    D2D1_RENDER_TARGET_PROPERTIES props = {
+        D2D1_RENDER_TARGET_TYPE_DEFAULT,
+        {DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_IGNORE},
+        0.0f,
+        0.0f,
+        D2D1_RENDER_TARGET_USAGE_NONE,
+        D2D1_FEATURE_LEVEL_DEFAULT};
+    if (FAILED(m_factory->CreateDCRenderTarget(&props, m_renderTarget.Receive()))) {
+        ::OutputDebugStringW(L"Failed to cread Direct2D Render Target");
+        return false;
+    }
+    if (!m_writeFactory &&
+        FAILED(::DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
+                                     reinterpret_cast<IUnknown**>(m_writeFactory.Receive())))) {
+        ::OutputDebugStringW(L"Failed to cread Direct2D Write Factory");
+        return false;
+    }
+    if (!m_textFormat) {
+        float size = static_cast<float>(ScreenDpiY() * 14 / 96);
+        if (FAILED(m_writeFactory->CreateTextFormat(
+                L"Tahoma", nullptr, DWRITE_FONT_WEIGHT_NORMAL, DWRITE_FONT_STYLE_NORMAL,
+                DWRITE_FONT_STRETCH_NORMAL, size, L"", m_textFormat.Receive())))
+            return false;
+        m_textFormat->SetWordWrapping(DWRITE_WORD_WRAPPING_WHOLE_WORD);
+    }
+    return true;
+}
+
+void CPelTextButton::ReleaseDeviceResources()
+{
+    m_renderTarget.Reset();
+    m_factory.Reset();
+    m_writeFactory.Reset();
+    m_textFormat.Reset();
+}
+
+void CPelTextButton::OnEndDraw(HRESULT hr)
+{
+    if (hr == static_cast<HRESULT>(D2DERR_RECREATE_TARGET))
+        ReleaseDeviceResources();
+}
+
+void CPelTextButton::Paint()
+{
+    CPaintDC dc(m_hWnd);
+    if (!dc.Get() || !CreateDeviceResources())
+        return;
+    RECT client;
+    GetClientRect(&client);
+    if (FAILED(m_renderTarget->BindDC(dc, &client)))
+        return;
+    float width = static_cast<float>(client.right - client.left);
+    float height = static_cast<float>(client.bottom - client.top);
+
+    m_renderTarget->BeginDraw();
+    ComPtr<ID2D1SolidColorBrush> brush;
+    D2D1_COLOR_F background = ToD2DColor(m_crBackground);
+    if (SUCCEEDED(m_renderTarget->CreateSolidColorBrush(&background, nullptr, brush.Receive()))) {
+        D2D1_RECT_F area = {0.0f, 0.0f, width, height};
+        m_renderTarget->FillRectangle(&area, brush.Get());
+
+        D2D1_ROUNDED_RECT shape = {area, std::min(m_fRadiusX, width / 2.0f),
+                                   std::min(m_fRadiusY, height / 2.0f)};
+        brush->SetColor(ToD2DColor(StateColor()));
+        m_renderTarget->FillRoundedRectangle(&shape, brush.Get());
+
+        ComPtr<IDWriteTextLayout> layout;
+        if (!m_strText.empty() &&
+            SUCCEEDED(m_writeFactory->CreateTextLayout(
+                m_strText.c_str(), static_cast<UINT32>(m_strText.size()), m_textFormat.Get(),
+                width, height, layout.Receive()))) {
+            layout->SetTextAlignment(DWRITE_TEXT_ALIGNMENT_CENTER);
+            int blockHeight = static_cast<int>(MeasuredBlockHeight(layout.Get()));
+            int clientHeight = client.bottom - client.top;
+            D2D1_POINT_2F origin = {0.0f, static_cast<float>((clientHeight - blockHeight) / 2)};
+            brush->SetColor(ToD2DColor(StateTextColor()));
+            m_renderTarget->DrawTextLayout(origin, layout.Get(), brush.Get(),
+                                           D2D1_DRAW_TEXT_OPTIONS_NONE);
+        }
+    }
+    // The brush belongs to the target: let it go before a lost target is dropped.
+    brush.Reset();
+    OnEndDraw(m_renderTarget->EndDraw(nullptr, nullptr));
+}
+
+void CPelTextButton::Redraw()
+{
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+}
+
+bool CPelTextButton::PreTranslateMessage(MSG* msg)
+{
+    if (msg->hwnd != m_hWnd)
+        return false;
+    if (msg->message == WM_LBUTTONDBLCLK)
+        msg->message = WM_LBUTTONDOWN; // a quick second click is another click
+    if (!m_bEnabled && (msg->message == WM_LBUTTONDOWN || msg->message == WM_LBUTTONUP))
+        return true;
+    return false;
+}
+
+void CPelTextButton::OnLButtonDown()
+{
+    if (!m_bCaptured) {
+        ::SetCapture(m_hWnd);
+        m_bCaptured = true;
+        m_bPressed = true;
+    }
+    Invalidate(FALSE);
+}
+
+void CPelTextButton::OnLButtonUp(LPARAM lParam)
+{
+    if (m_bCaptured) {
+        // Cleared first: the WM_CAPTURECHANGED that ReleaseCapture sends is then ours.
+        m_bCaptured = false;
+        ::ReleaseCapture();
+    }
+    if (m_bPressed) {
+        m_bPressed = false;
+        RECT client;
+        GetClientRect(&client);
+        POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        if (::PtInRect(&client, pt)) {
+            int id = ::GetDlgCtrlID(m_hWnd);
+            ::PostMessageW(GetParent(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                           reinterpret_cast<LPARAM>(m_hWnd));
+        }
+    }
+    Invalidate(FALSE);
+}
+
+void CPelTextButton::OnMouseMove()
+{
+    if (!m_bTracking && TrackMouse(TME_LEAVE)) {
+        m_bTracking = true;
+        m_bHover = true;
+        Redraw();
+    }
+}
+
+LRESULT CPelTextButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = 0;
+    switch (msg) {
+    case WM_PAINT:
+        Paint();
+        return 0;
+    case WM_ERASEBKGND:
+        return 0;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        // Also here, not only in pre-translation: a sent message or a message loop that does
+        // not pre-translate must not click a disabled button either.
+        if (!m_bEnabled)
+            return 0;
+        OnLButtonDown();
+        break;
+    case WM_LBUTTONUP:
+        if (!m_bEnabled)
+            return 0;
+        OnLButtonUp(lParam);
+        break;
+    case WM_MOUSEMOVE:
+        if (!m_bEnabled)
+            return 0;
+        OnMouseMove();
+        break;
+    case WM_MOUSELEAVE:
+        m_bTracking = false;
+        m_bHover = false;
+        Redraw();
+        return 0;
+    case WM_CAPTURECHANGED:
+        // Capture taken away while held: the press cannot end in a release we see.
+        if (m_bCaptured && reinterpret_cast<HWND>(lParam) != m_hWnd) {
+            m_bCaptured = false;
+            m_bPressed = false;
+        }
+        result = CButton::WindowProc(msg, wParam, lParam);
+        Invalidate(FALSE);
+        return result;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_ENABLE:
+    case WM_SETTEXT:
+    case BM_SETSTATE:
+    case BM_SETCHECK:
+    case BM_SETSTYLE:
+    case WM_UPDATEUISTATE:
+        // The system button draws its own face straight into a DC for these; paint ours
+        // over it again.
+        result = CButton::WindowProc(msg, wParam, lParam);
+        Invalidate(FALSE);
+        return result;
+    }
+    result = CButton::WindowProc(msg, wParam, lParam);
+    if (msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK || msg == WM_LBUTTONUP)
+        Invalidate(FALSE);
+    return result;
+}

@@ -1,0 +1,86 @@
+// The text button: an accent-coloured rounded rectangle with centred, word-wrapped text,
+// drawn with Direct2D and DirectWrite. The panels use it for their main actions; it can be
+// disabled by its owner (SetButtonEnabled), which greys it and makes it ignore the mouse.
+#pragma once
+
+#include "framework/Controls.h"
+#include "framework/Handles.h"
+
+#include <string>
+
+struct ID2D1DCRenderTarget;
+struct ID2D1Factory;
+struct IDWriteFactory;
+struct IDWriteTextFormat;
+
+class CPelTextButton : public CButton
+{
+public:
+    // Colours and corner radii start from the theme (palette and scaled constants as they
+    // are when the button is constructed).
+    CPelTextButton();
+    ~CPelTextButton() override;
+
+    // Replaces the text; the owner repaints.
+    void SetButtonText(const std::wstring& text);
+    // Clears every transient state, sets the flag and, when it changed, repaints at once.
+    void SetButtonEnabled(bool enabled);
+
+    // Shape colours by state and the fill around the shape.
+    void SetColors(COLORREF background, COLORREF disabled, COLORREF normal, COLORREF hover,
+                   COLORREF pressed);
+    void SetTextColors(COLORREF disabled, COLORREF normal, COLORREF hover, COLORREF pressed);
+    void SetCornerRadius(float radiusX, float radiusY);
+
+    // State, for the owner and for tests.
+    const std::wstring& GetButtonText() const { return m_strText; }
+    bool IsButtonEnabled() const { return m_bEnabled; }
+    bool IsHover() const { return m_bHover; }
+    bool IsPressed() const { return m_bPressed; }
+    bool IsCaptured() const { return m_bCaptured; }
+    bool IsTracking() const { return m_bTracking; }
+    float GetCornerRadiusX() const { return m_fRadiusX; }
+    float GetCornerRadiusY() const { return m_fRadiusY; }
+    // The shape and text colours of the current state (disabled > hover > pressed > normal).
+    COLORREF StateColor() const;
+    COLORREF StateTextColor() const;
+    // Whether the Direct2D/DirectWrite objects exist (made by the first paint).
+    bool HasDeviceResources() const { return static_cast<bool>(m_renderTarget); }
+    // What a paint does with the result of EndDraw: a lost target drops the device objects
+    // so that the next paint makes them again. Public so tests can hand it a lost target.
+    void OnEndDraw(HRESULT hr);
+
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    bool PreTranslateMessage(MSG* msg) override;
+
+private:
+    bool CreateDeviceResources();
+    void ReleaseDeviceResources();
+    void Paint();
+    void Redraw();
+    void OnLButtonDown();
+    void OnLButtonUp(LPARAM lParam);
+    void OnMouseMove();
+
+    COLORREF m_crBackground;
+    COLORREF m_crDisabled;
+    COLORREF m_crNormal;
+    COLORREF m_crHover;
+    COLORREF m_crPressed;
+    COLORREF m_crDisabledText;
+    COLORREF m_crNormalText;
+    COLORREF m_crHoverText;
+    COLORREF m_crPressedText;
+    std::wstring m_strText;
+    bool m_bEnabled = true;
+    bool m_bHover = false;
+    bool m_bPressed = false;
+    bool m_bCaptured = false;
+    bool m_bTracking = false;
+    float m_fRadiusX;
+    float m_fRadiusY;
+    ComPtr<ID2D1DCRenderTarget> m_renderTarget;
+    ComPtr<ID2D1Factory> m_factory;
+    ComPtr<IDWriteFactory> m_writeFactory;
+    ComPtr<IDWriteTextFormat> m_textFormat;
+};
