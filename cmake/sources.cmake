@@ -6,6 +6,7 @@ set(PEL_CORE_SOURCES
     config/TextNumber.cpp
     config/RegionList.cpp
     controls/DpiMath.cpp controls/Premultiply.cpp
+    controls/SlideShowMath.cpp controls/ProgressGeometry.cpp
     engine/StartDecision.cpp
     engine/StatusModel.cpp engine/TransferRules.cpp
     engine/ProgressParser.cpp
