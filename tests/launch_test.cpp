@@ -2,7 +2,7 @@
 // The file is a batch script that writes its own full path and the value of
 // an environment variable set only in this test process: started by the
 // shell, it sees the shell's environment, not ours.
-#include "app/LaunchAsDesktopUser.h"
+#include "engine/LaunchAsDesktopUser.h"
 
 #include "framework/Handles.h"
 

@@ -1,4 +1,4 @@
-#include "app/LaunchAsDesktopUser.h"
+#include "engine/LaunchAsDesktopUser.h"
 
 #include "framework/Handles.h"
 

@@ -1,4 +1,5 @@
-// Starts a program as the signed-in user normally runs it. The installer runs
+// Starts a program as the signed-in user normally runs it (the status and success panels
+// start the product with it, the self-validation an installed product). The installer runs
 // elevated, and a program it starts itself would inherit that; the desktop
 // shell runs it instead, in the shell's own unelevated context.
 #pragma once
