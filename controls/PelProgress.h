@@ -49,7 +49,7 @@ public:
     float GetCornerRadiusY() const { return m_radiusY; }
 
     // Tests: whether the Direct2D objects are held now, and how often they were created.
-    bool HasRenderTargetForTesting() const { return m_target != nullptr; }
+    bool HasRenderTargetForTesting() const { return static_cast<bool>(m_target); }
     int RenderTargetCreationsForTesting() const { return m_creations; }
     // Tests: the result of the last EndDraw (S_OK before any), and a way to make the next
     // paint act as though EndDraw had reported this result.
