@@ -33,7 +33,7 @@ if [ -z "${PEL_DEMO_HEADLESS:-}" ]; then
     fi
 fi
 [ -f "$root/build/windows/build.ninja" ] || cmake --preset windows >/dev/null
-cmake --build --preset windows --target PelWebInstaller DemoDriver demo_site
+cmake --build --preset windows --target PelWebInstaller DemoDriver record_args demo_site
 win="$root/build/windows"
 demo="$root/build/demo"
 rm -rf "$demo"
@@ -82,7 +82,8 @@ run() {
     rc=0
     wine "$win/tools/DemoDriver.exe" "$1" "$(winepath -w "$app/PelWebInstaller.exe")" \
         --shots "$(winepath -w "$demo/shots")" \
-        --msi "$(winepath -w "$demo/site/msi/varo_pro_70.msi")" || rc=$?
+        --msi "$(winepath -w "$demo/site/msi/varo_pro_70.msi")" \
+        --browser-log "$PEL_RECORD_ARGS_FILE" || rc=$?
     stop_serving
     return $rc
 }
@@ -90,6 +91,13 @@ run() {
 body() {
     "$root/tests/wine/make-prefix.sh" "$WINEPREFIX"
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+    # Web addresses the installer opens go to a stand-in that writes them down, never to the
+    # network.
+    recorder=$(winepath -w "$win/tests/record_args.exe")
+    for scheme in http https; do
+        wine reg add "HKCR\\$scheme\\shell\\open\\command" /ve /d "\"$recorder\" \"%1\"" /f >/dev/null 2>&1
+    done
+    export PEL_RECORD_ARGS_FILE="$(winepath -w "$demo/browser.txt")"
     wineserver -p
     failed=""
     for s in $scenarios; do

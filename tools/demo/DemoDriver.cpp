@@ -3,6 +3,7 @@
 // server first.
 //
 // Usage: DemoDriver <scenario> <installer.exe> [--shots <folder>] [--msi <fresh package>]
+//                   [--browser-log <file the web-address stand-in writes>]
 //   install      normal run: settings panel, Install, progress, success panel, Start Now
 //   silent       /s: no window, installs and ends by itself
 //   german       /lang 1031: German texts, transform and language pack
@@ -30,6 +31,7 @@ const wchar_t kEditorWindowClass[] = L"VaroProVideoEditor7Window";
 
 int g_failures = 0;
 std::wstring g_shots;
+std::wstring g_browserLog; // written by the stand-in the demo registers for web addresses
 
 std::string Narrow(const std::wstring& w)
 {
@@ -130,6 +132,31 @@ bool WaitProductStartedAndClose(DWORD timeoutMs)
     return running;
 }
 
+// The address the last "browser" start was given, waiting up to timeoutMs for it.
+std::wstring OpenedAddress(DWORD timeoutMs)
+{
+    if (g_browserLog.empty())
+        return std::wstring();
+    for (DWORD start = GetTickCount();; Sleep(100)) {
+        HANDLE file = CreateFileW(g_browserLog.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            wchar_t text[2048] = L"";
+            DWORD bytes = 0;
+            ReadFile(file, text, sizeof text - sizeof(wchar_t), &bytes, nullptr);
+            CloseHandle(file);
+            std::wstring lines(text, bytes / sizeof(wchar_t));
+            size_t first = lines.find(L'\n');
+            if (first != std::wstring::npos) {
+                std::wstring address = lines.substr(first + 1);
+                return address.substr(0, address.find(L'\n'));
+            }
+        }
+        if (GetTickCount() - start > timeoutMs)
+            return std::wstring();
+    }
+}
+
 long FinishRun(CProgram& installer, DWORD timeoutMs, long expected)
 {
     long code = installer.WaitExit(timeoutMs);
@@ -194,7 +221,11 @@ void ScenarioInstall(const std::wstring& exe, const std::wstring& args, const st
         return;
     if (!RunStatusToSuccess(installer, main, (shot + L"status").c_str(), (shot + L"success").c_str()))
         return;
+    if (!g_browserLog.empty())
+        DeleteFileW(g_browserLog.c_str());
     Click(PanelControl(main, 1));
+    std::wstring page = OpenedAddress(5000);
+    Check(!page.empty(), "Start Now opened the home page the package reported: " + Narrow(page));
     FinishRun(installer, 20000, 0);
     Check(WaitProductStartedAndClose(15000), "the product (VARO Pro Video Editor 7) was started");
     ReportInstallation(expectVersion);
@@ -335,6 +366,8 @@ int wmain(int argc, wchar_t** argv)
             g_shots = argv[i + 1];
         else if (std::wstring(argv[i]) == L"--msi")
             msi = argv[i + 1];
+        else if (std::wstring(argv[i]) == L"--browser-log")
+            g_browserLog = argv[i + 1];
     }
     if (!g_shots.empty())
         CreateDirectoryW(g_shots.c_str(), nullptr);
