@@ -38,6 +38,11 @@ public:
 
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
+    // Module whose PNG resources hold the panel logo; null (the default) means the program's
+    // own. Tests that run outside the installer point it at the installer's module.
+    void SetImageModule(HMODULE module) { m_hImageModule = module; }
+    HMODULE GetImageModule() const { return m_hImageModule; }
+
 protected:
     BOOL OnInitDialog() override;
     // Enter and Escape close neither the panel nor the main window.
@@ -47,4 +52,12 @@ protected:
     void RemoveFrameStyles();
     // The window hosting the panel (the main dialog), when the parent is one.
     IPanelHost* GetHost() const;
+
+private:
+    // Paints the whole background through one off-screen bitmap; false when the buffer could
+    // not be made (the caller then lets the default erase run).
+    bool PaintBackground(HDC target);
+    void DrawPanelLogo(HDC dc, const RECT& client);
+
+    HMODULE m_hImageModule = nullptr;
 };
