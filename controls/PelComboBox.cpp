@@ -299,15 +299,18 @@ void CPelComboBox::RedrawNow()
 
 void CPelComboBox::OnLButtonDown(POINT point)
 {
+    // Taking the focus moves it between the box and its edit field, and the combo box rolls
+    // its list up on that: the state to toggle is the one the user clicked on.
+    bool wasDropped = GetDroppedState();
     ::SetFocus(m_hWnd);
     if (IsReadOnly()) {
-        ShowDropDown(!GetDroppedState());
+        ShowDropDown(!wasDropped);
         if (m_edit.m_hWnd) {
             m_edit.SendMessage(EM_SETSEL, 0, 0);
             m_edit.SendMessage(EM_SCROLLCARET);
         }
     } else if (PointInArrow(point)) {
-        ShowDropDown(!GetDroppedState());
+        ShowDropDown(!wasDropped);
     }
     ::InvalidateRect(m_hWnd, &m_arrowRect, TRUE);
     ::UpdateWindow(m_hWnd);

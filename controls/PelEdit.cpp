@@ -237,6 +237,13 @@ LRESULT CPelEdit::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_SETCURSOR:
         ::SetCursor(::LoadCursorW(nullptr, IDC_IBEAM));
         return TRUE;
+    case WM_SETFONT: {
+        // The text line's height decides the margins: recompute them for the new font.
+        LRESULT result = DefWindowProc(msg, wParam, lParam);
+        ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
+                       SWP_FRAMECHANGED | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return result;
+    }
     case WM_ENABLE: {
         LRESULT result = DefWindowProc(msg, wParam, lParam);
         RedrawWithFrame(m_hWnd);
