@@ -20,6 +20,7 @@ set(PEL_CORE_SOURCES
     config/UIStringTable.cpp
     config/UITextFormat.cpp
     config/FileNameRules.cpp config/ManifestReader.cpp config/VersionDocument.cpp config/LanguageChoice.cpp
+    panels/PanelText.cpp
 )
 
 # The process entry; linked into the executable only, not into test runners.
