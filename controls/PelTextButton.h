@@ -49,6 +49,12 @@ public:
     // What a paint does with the result of EndDraw: a lost target drops the device objects
     // so that the next paint makes them again. Public so tests can hand it a lost target.
     void OnEndDraw(HRESULT hr);
+    // A corner radius no larger than half the side it rounds, so the shape stays a rounded
+    // rectangle (a capsule at most) on a button smaller than twice the theme radius.
+    static float ClampRadius(float radius, float length)
+    {
+        return radius < length / 2.0f ? radius : length / 2.0f;
+    }
 
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
     bool PreTranslateMessage(MSG* msg) override;

@@ -1,0 +1,313 @@
+// The label as a real child window of a shown window: background, text placement and
+// fallback font, link cursor and focus rectangle, and the click notification.
+#include "controls/Dpi.h"
+#include "controls/Fonts.h"
+#include "controls/Palette.h"
+#include "controls/PelStatic.h"
+#include "framework/Handles.h"
+#include "ControlHostTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace testing_support;
+
+namespace {
+
+constexpr int kLabelId = 2001;
+constexpr COLORREF kBackground = RGB(24, 25, 30);
+constexpr COLORREF kText = RGB(230, 220, 90);
+
+void Repaint(HWND hwnd)
+{
+    ::InvalidateRect(hwnd, nullptr, TRUE);
+    ::UpdateWindow(hwnd);
+    PumpMessages(10);
+}
+
+// What a label of this size shows when its text is drawn with the given font (the test's
+// own reference drawing of the same text, format and colours).
+CapturedImage ReferenceDrawing(HWND like, int width, int height, const wchar_t* text,
+                               UINT format, HFONT font)
+{
+    CClientDC screen(like);
+    CMemoryDC dc(screen.Get());
+    CBitmapHandle bitmap(::CreateCompatibleBitmap(screen.Get(), width, height));
+    CSelectObject selectBitmap(dc, bitmap.Get());
+    RECT rc = {0, 0, width, height};
+    CBrushHandle brush(::CreateSolidBrush(kBackground));
+    ::FillRect(dc, &rc, brush.Get());
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, kText);
+    CSelectObject selectFont(dc, font);
+    ::DrawTextW(dc, text, -1, &rc, format);
+    return CaptureDc(dc, width, height);
+}
+
+int CountDifferences(const CapturedImage& a, const CapturedImage& b)
+{
+    int n = 0;
+    for (int y = 0; y < a.Height(); ++y)
+        for (int x = 0; x < a.Width(); ++x)
+            if (a.Pixel(x, y) != b.Pixel(x, y))
+                ++n;
+    return n;
+}
+
+CFontHandle FallbackArial(int height)
+{
+    return CFontHandle(::CreateFontW(height, 0, 0, 0, 400, FALSE, FALSE, FALSE, 0, 3, 2, 2, 0,
+                                     L"Arial"));
+}
+
+class PelStaticTest : public ::testing::Test
+{
+protected:
+    PelStaticTest()
+    {
+        SetScreenDpiForTesting(96, 96);
+        InitThemePalette();
+        CreateSharedFonts();
+    }
+    void SetUp() override { ASSERT_TRUE(host.Create()); }
+    void TearDown() override
+    {
+        host.DestroyWindow();
+        PumpMessages(10);
+        ResetScreenDpiForTesting();
+    }
+
+    void Make(CPelStatic& label, DWORD style, int x, int y, int width, int height,
+              int id = kLabelId)
+    {
+        HWND item = host.AddChild(L"STATIC", L"", style, id, x, y, width, height);
+        ASSERT_NE(nullptr, item);
+        ASSERT_TRUE(label.SubclassWindow(item));
+        label.SetBackgroundColor(kBackground);
+        label.SetTextColor(kText);
+    }
+
+    CControlHost host;
+};
+
+TEST_F(PelStaticTest, SubclassingMakesTheItemOwnerDrawnKeepingItsFlags)
+{
+    CPelStatic left;
+    Make(left, SS_LEFT | SS_NOTIFY, 10, 10, 100, 20);
+    EXPECT_EQ(static_cast<DWORD>(SS_OWNERDRAW), left.GetStyle() & SS_TYPEMASK);
+    EXPECT_NE(0u, left.GetStyle() & SS_NOTIFY);
+    // SS_RIGHT with SS_OWNERDRAW OR-ed in would be SS_ETCHEDFRAME.
+    CPelStatic right;
+    Make(right, SS_RIGHT, 10, 40, 100, 20, kLabelId + 1);
+    EXPECT_EQ(static_cast<DWORD>(SS_OWNERDRAW), right.GetStyle() & SS_TYPEMASK);
+    right.SetText(L"Right");
+    right.SetTextFont(TextFont());
+    right.SetTextFormat(DT_SINGLELINE | DT_VCENTER | DT_RIGHT);
+    Repaint(right);
+    CapturedImage shot = CaptureClient(right);
+    RECT box = BoxOfOtherPixels(shot, RECT{0, 0, 100, 20}, kBackground);
+    ASSERT_LT(box.left, box.right);
+    EXPECT_GE(box.right, 96); // right-aligned by the text format
+}
+
+TEST_F(PelStaticTest, SetTextSetsTheWindowTextToo)
+{
+    CPelStatic label;
+    Make(label, SS_LEFT, 10, 10, 100, 20);
+    label.SetText(L"Destination folder");
+    EXPECT_EQ(L"Destination folder", label.GetText());
+    wchar_t buffer[64] = {};
+    ::GetWindowTextW(label, buffer, 64);
+    EXPECT_EQ(std::wstring(L"Destination folder"), buffer);
+}
+
+TEST_F(PelStaticTest, EmptyLabelDrawsOnlyItsBackground)
+{
+    CPelStatic label;
+    Make(label, SS_LEFT, 10, 10, 120, 30);
+    ::SetWindowTextW(label, L"window text only"); // the label draws its own text, not this
+    Repaint(label);
+    EXPECT_TRUE(CaptureClient(label).AllColour(RECT{0, 0, 120, 30}, kBackground));
+}
+
+TEST_F(PelStaticTest, TextIsDrawnInTheTextColourAndFont)
+{
+    CPelStatic label;
+    Make(label, SS_LEFT, 10, 10, 160, 30);
+    label.SetText(L"Language");
+    label.SetTextFont(TextFont());
+    label.SetTextFormat(DT_SINGLELINE | DT_VCENTER | DT_LEFT);
+    Repaint(label);
+    CapturedImage shot = CaptureClient(label);
+    CapturedImage expected =
+        ReferenceDrawing(label, 160, 30, L"Language", DT_SINGLELINE | DT_VCENTER | DT_LEFT, TextFont());
+    EXPECT_EQ(0, CountDifferences(expected, shot));
+    EXPECT_GT(shot.CountColour(RECT{0, 0, 160, 30}, kText), 5);
+}
+
+TEST_F(PelStaticTest, WithoutFontDraws14PixelArialScaledLinearly)
+{
+    const wchar_t kSample[] = L"Hxg Folder";
+    const UINT kFormat = DT_SINGLELINE | DT_LEFT | DT_TOP;
+    const struct { int dpi; int height; } cases[] = {{96, 14}, {120, 17}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dpi);
+        SetScreenDpiForTesting(c.dpi, c.dpi);
+        CPelStatic label;
+        Make(label, SS_LEFT, 10, 10 + c.dpi / 2, 200, 40, kLabelId + c.dpi);
+        label.SetText(kSample);
+        label.SetTextFormat(kFormat);
+        Repaint(label);
+        CapturedImage shot = CaptureClient(label);
+        CFontHandle font = FallbackArial(c.height);
+        CapturedImage expected = ReferenceDrawing(label, 200, 40, kSample, kFormat, font.Get());
+        EXPECT_EQ(0, CountDifferences(expected, shot));
+        // The two sizes really look different, so the comparison tells them apart.
+        CFontHandle other = FallbackArial(c.height == 14 ? 17 : 14);
+        EXPECT_GT(CountDifferences(ReferenceDrawing(label, 200, 40, kSample, kFormat, other.Get()),
+                                   shot),
+                  20);
+    }
+}
+
+TEST_F(PelStaticTest, SingleLineBottomPutsTheTextOnTheBottomEdge)
+{
+    CPelStatic bottom;
+    Make(bottom, SS_LEFT, 10, 10, 200, 60);
+    bottom.SetText(L"Install to");
+    bottom.SetTextFont(TextFont());
+    bottom.SetTextFormat(DT_SINGLELINE | DT_WORDBREAK | DT_BOTTOM);
+    Repaint(bottom);
+    RECT box = BoxOfOtherPixels(CaptureClient(bottom), RECT{0, 0, 200, 60}, kBackground);
+    ASSERT_LT(box.left, box.right);
+    EXPECT_GE(box.top, 35);
+    EXPECT_GE(box.bottom, 54);
+
+    CPelStatic top;
+    Make(top, SS_LEFT, 10, 100, 200, 60, kLabelId + 1);
+    top.SetText(L"Install to");
+    top.SetTextFont(TextFont());
+    top.SetTextFormat(DT_SINGLELINE);
+    Repaint(top);
+    RECT topBox = BoxOfOtherPixels(CaptureClient(top), RECT{0, 0, 200, 60}, kBackground);
+    ASSERT_LT(topBox.left, topBox.right);
+    EXPECT_LE(topBox.top, 6);
+}
+
+TEST_F(PelStaticTest, FocusedLinkShowsAFocusRectangleInsetByTwo)
+{
+    CPelStatic link;
+    Make(link, SS_LEFT | SS_NOTIFY, 10, 10, 120, 30);
+    link.SetLink(true);
+    ::SetFocus(link);
+    PumpMessages(20);
+    EXPECT_TRUE(link.IsFocused());
+    Repaint(link);
+    CapturedImage shot = CaptureClient(link);
+    EXPECT_GT(120 - 4 - shot.CountColour(RECT{2, 2, 118, 3}, kBackground), 20); // top edge
+    EXPECT_GT(30 - 4 - shot.CountColour(RECT{2, 2, 3, 28}, kBackground), 5);     // left edge
+    EXPECT_TRUE(shot.AllColour(RECT{0, 0, 120, 2}, kBackground));
+    EXPECT_TRUE(shot.AllColour(RECT{3, 3, 117, 27}, kBackground));
+    EXPECT_TRUE(shot.AllColour(RECT{118, 0, 120, 30}, kBackground));
+
+    ::SetFocus(host.m_hWnd);
+    PumpMessages(20);
+    EXPECT_FALSE(link.IsFocused());
+    Repaint(link);
+    EXPECT_TRUE(CaptureClient(link).AllColour(RECT{0, 0, 120, 30}, kBackground));
+}
+
+TEST_F(PelStaticTest, FocusedPlainLabelShowsNoFocusRectangle)
+{
+    CPelStatic label;
+    Make(label, SS_LEFT, 10, 10, 120, 30);
+    ::SetFocus(label);
+    PumpMessages(20);
+    EXPECT_TRUE(label.IsFocused());
+    Repaint(label);
+    EXPECT_TRUE(CaptureClient(label).AllColour(RECT{0, 0, 120, 30}, kBackground));
+}
+
+TEST_F(PelStaticTest, LinkShowsTheHandCursor)
+{
+    HCURSOR arrow = ::LoadCursorW(nullptr, IDC_ARROW);
+    HCURSOR hand = ::LoadCursorW(nullptr, IDC_HAND);
+    CPelStatic link;
+    Make(link, SS_LEFT | SS_NOTIFY, 10, 10, 120, 30);
+    link.SetLink(true);
+    CPelStatic plain;
+    Make(plain, SS_LEFT | SS_NOTIFY, 10, 50, 120, 30, kLabelId + 1);
+
+    ::SetCursor(arrow);
+    plain.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    EXPECT_EQ(arrow, ::GetCursor());
+    link.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    EXPECT_EQ(hand, ::GetCursor());
+    ::SetCursor(arrow);
+    link.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    EXPECT_EQ(hand, ::GetCursor());
+    link.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+}
+
+TEST_F(PelStaticTest, NotifyLabelClicksStillReachTheParent)
+{
+    CPelStatic link;
+    Make(link, SS_LEFT | SS_NOTIFY, 10, 10, 120, 30);
+    link.SetLink(true);
+    link.SetText(L"licence terms");
+    link.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    link.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    PumpMessages(20);
+    EXPECT_EQ(1, host.CountCommands(kLabelId, STN_CLICKED));
+    ASSERT_FALSE(host.commands.empty());
+    EXPECT_EQ(link.m_hWnd, host.commands.back().from);
+}
+
+// A label that draws its text its own way.
+class CBoxLabel : public CPelStatic
+{
+public:
+    int calls = 0;
+
+protected:
+    void DrawLabelText(HDC dc, const std::wstring&, RECT* rect) override
+    {
+        ++calls;
+        RECT inner = {rect->left + 10, rect->top + 5, rect->left + 30, rect->top + 15};
+        CBrushHandle brush(::CreateSolidBrush(RGB(0, 255, 0)));
+        ::FillRect(dc, &inner, brush.Get());
+    }
+};
+
+TEST_F(PelStaticTest, DrawLabelTextCanBeReplacedAndRunsOnlyWithText)
+{
+    CBoxLabel label;
+    Make(label, SS_LEFT, 10, 10, 120, 30);
+    Repaint(label);
+    EXPECT_EQ(0, label.calls);
+    label.SetText(L"x");
+    Repaint(label);
+    EXPECT_GE(label.calls, 1);
+    CapturedImage shot = CaptureClient(label);
+    EXPECT_TRUE(shot.AllColour(RECT{10, 5, 30, 15}, RGB(0, 255, 0)));
+    EXPECT_EQ(kBackground, shot.Pixel(5, 5));
+}
+
+TEST_F(PelStaticTest, RepaintingDoesNotLeakGdiObjects)
+{
+    CPelStatic label;
+    Make(label, SS_LEFT | SS_NOTIFY, 10, 10, 160, 30);
+    label.SetText(L"fallback font each time");
+    label.SetLink(true);
+    ::SetFocus(label);
+    Repaint(label);
+    int before = CountGdiObjects();
+    for (int i = 0; i < 500; ++i) {
+        ::InvalidateRect(label, nullptr, FALSE);
+        ::UpdateWindow(label);
+    }
+    EXPECT_LE(CountGdiObjects(), before + 2);
+}
+
+} // namespace
