@@ -19,6 +19,7 @@ set(PEL_CORE_SOURCES
     app/CommandLine.cpp
     config/UIStringTable.cpp
     config/UITextFormat.cpp
+    panels/InstallFolderRules.cpp
     config/FileNameRules.cpp config/ManifestReader.cpp config/VersionDocument.cpp config/LanguageChoice.cpp
     panels/PanelText.cpp
 )

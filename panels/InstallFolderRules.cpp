@@ -1,0 +1,122 @@
+#include "panels/InstallFolderRules.h"
+
+namespace {
+
+bool IsDriveLetter(wchar_t c)
+{
+    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
+}
+
+bool EndsWithColon(const std::wstring& path)
+{
+    return !path.empty() && path.back() == L':';
+}
+
+std::vector<std::wstring> SplitComponents(const std::wstring& path)
+{
+    std::vector<std::wstring> parts;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find(L'\\', start);
+        if (end == std::wstring::npos)
+            end = path.size();
+        if (end > start)
+            parts.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
+}
+
+} // namespace
+
+bool FitsFolderBuffer(const std::wstring& text, std::size_t bufferChars)
+{
+    return bufferChars > 0 && text.size() < bufferChars;
+}
+
+std::wstring DropFinalBackslash(const std::wstring& path)
+{
+    if (!path.empty() && path.back() == L'\\')
+        return path.substr(0, path.size() - 1);
+    return path;
+}
+
+std::wstring TrimBrowseBackslash(const std::wstring& path)
+{
+    if (path.size() > 1 && path.back() == L'\\' && path[path.size() - 2] != L':')
+        return path.substr(0, path.size() - 1);
+    return path;
+}
+
+bool IsDriveRelativePath(const std::wstring& path)
+{
+    return path.size() > 2 && IsDriveLetter(path[0]) && path[1] == L':' && path[2] != L'\\';
+}
+
+bool IsFixedFolderPath(const std::wstring& path)
+{
+    if (path.empty())
+        return false;
+    if (path[0] == L'\\')
+        return true;
+    if (path.size() < 2 || !IsDriveLetter(path[0]) || path[1] != L':')
+        return false;
+    return path.size() == 2 || path[2] == L'\\';
+}
+
+std::vector<std::wstring> FolderCreationSteps(const std::wstring& path)
+{
+    std::vector<std::wstring> parts = SplitComponents(path);
+    std::vector<std::wstring> steps;
+    std::wstring accumulated;
+    std::size_t next = 0;
+    const bool network = path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\';
+    if (network) {
+        // The server is no folder that could be created; the share below it is the first.
+        accumulated = L"\\\\";
+        if (!parts.empty())
+            accumulated += parts[next++];
+    }
+    const bool leadingBackslash = !path.empty() && path[0] == L'\\';
+    for (; next < parts.size(); ++next) {
+        if (!accumulated.empty() || leadingBackslash)
+            accumulated += L'\\';
+        accumulated += parts[next];
+        if (!EndsWithColon(accumulated))
+            steps.push_back(accumulated);
+    }
+    return steps;
+}
+
+bool PrepareInstallFolder(const std::wstring& path, const FolderSystem& fileSystem)
+{
+    if (!FitsFolderBuffer(path, kInstallFolderChars) || !IsFixedFolderPath(path))
+        return false;
+    // A drive alone names its current folder; its root is what must exist.
+    const std::wstring checked = EndsWithColon(path) ? path + L"\\" : path;
+    if (fileSystem.isFolder(checked))
+        return true;
+    for (const std::wstring& step : FolderCreationSteps(path)) {
+        if (!fileSystem.exists(step) && !fileSystem.createFolder(step))
+            return false;
+    }
+    return fileSystem.isFolder(checked);
+}
+
+std::wstring BrowseStartFolder(const std::wstring& path,
+                               const std::function<bool(const std::wstring&)>& exists)
+{
+    std::wstring start = path;
+    while (!exists(start)) {
+        std::size_t cut = start.rfind(L'\\');
+        if (cut == std::wstring::npos)
+            break;
+        start.resize(cut);
+    }
+    return start;
+}
+
+bool SentenceStartsWith(const std::wstring& sentence, const std::wstring& prefix)
+{
+    return sentence.compare(0, prefix.size(), prefix) == 0 && sentence.size() >= prefix.size();
+}
