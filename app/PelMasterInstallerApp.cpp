@@ -1,7 +1,10 @@
 #include "app/PelMasterInstallerApp.h"
 
+#include "app/InstallGuide.h"
+
 #include "config/InstallConfig.h"
 #include "controls/Theme.h"
+#include "engine/RunOutcome.h"
 #include "framework/Dialog.h"
 #include "res/resource.h"
 
@@ -55,8 +58,10 @@ int CPelMasterInstallerApp::ExitInstance()
     DeleteSharedFonts();
     m_hInstanceSemaphore.Reset();
     LaunchNewInstaller();
-    // The exit code does not tell how the installation went.
-    return CWinApp::ExitInstance();
+    CWinApp::ExitInstance();
+    // Deployment tools running the installer unattended learn from the exit code how the
+    // run ended.
+    return static_cast<int>(GetRunOutcome());
 }
 
 void CPelMasterInstallerApp::ApplyArguments(const std::vector<std::wstring>& args)
@@ -117,7 +122,11 @@ void CPelMasterInstallerApp::LoadManifest()
 
 void CPelMasterInstallerApp::RunValidator()
 {
+    m_validator.SetSilent(m_bSilent != 0);
     m_validator.Run();
+    DWORD code = 0;
+    if (ValidationRunOutcome(m_validator.GetResult(), m_validator.GetDecision(), &code))
+        ReportRunOutcome(code);
 }
 
 void CPelMasterInstallerApp::RunMainDialog()
@@ -125,16 +134,27 @@ void CPelMasterInstallerApp::RunMainDialog()
     // Shell automation used later in the run needs COM on this thread.
     HRESULT hr = ::CoInitialize(nullptr);
     {
-        // Until the wizard is in place the main dialog is the plain template.
-        CDialog guide(IDD_INSTALL_GUIDE);
+        CInstallGuide guide(MainDialogRunFlags());
         m_pMainWnd = &guide;
         guide.DoModal();
         m_pMainWnd = nullptr;
     }
+    // Whoever ends the run reports how it ended; a dialog that ended without a report was
+    // closed by the user before anything was decided.
+    ReportRunOutcome(OutcomeAfterMainDialog(IsRunOutcomeReported(), GetRunOutcome()));
     // Only a successful CoInitialize (S_OK or S_FALSE) is balanced; a failed one, e.g. a
     // thread already in another apartment, must not be undone by us.
     if (SUCCEEDED(hr))
         ::CoUninitialize();
+}
+
+PanelRunFlags CPelMasterInstallerApp::MainDialogRunFlags() const
+{
+    PanelRunFlags flags;
+    flags.m_bSilent = m_bSilent;
+    flags.m_bLaunchAfterInstall = m_bLaunchAfterInstall;
+    flags.m_bProductInstalled = m_bProductInstalled;
+    return flags;
 }
 
 void CPelMasterInstallerApp::LaunchNewInstaller()
@@ -146,6 +166,8 @@ void CPelMasterInstallerApp::LaunchNewInstaller()
                                         nullptr, SW_SHOWNORMAL);
     if (reinterpret_cast<INT_PTR>(started) <= 32) {
         std::wstring caption = ExecutableBaseName();
+        // The run did not end as it should: the product was neither installed nor updated.
+        ReportRunOutcome(RunOutcomeFailed);
         ::MessageBoxW(nullptr, L"The updater cannot be launched!", caption.c_str(),
                       MB_OK | MB_ICONERROR);
     }

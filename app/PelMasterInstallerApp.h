@@ -2,9 +2,10 @@
 #pragma once
 
 #include "app/CommandLine.h"
-#include "engine/ClientValidator.h"
+#include "app/ClientValidator.h"
 #include "framework/Handles.h"
 #include "framework/WinApp.h"
+#include "panels/PanelHost.h"
 
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@ public:
     // loop, and shut-down follows directly.
     bool InitInstance() override;
     // Releases what start-up made and starts a downloaded newer installer when asked to.
+    // Returns the run's outcome (engine/RunOutcome.h) as the process exit code.
     int ExitInstance() override;
 
     // Sets the run flags from an argument vector (index 0 is the program path).
@@ -47,9 +49,12 @@ protected:
     virtual void InitThemePalette();
     virtual void CreateSharedFonts();
     virtual void LoadManifest();
-    // Runs the self-check; its outcome is left in m_validator.
+    // Runs the self-check modally; its outcome is left in m_validator and, when it ends
+    // the run, reported as the run's outcome.
     virtual void RunValidator();
     virtual void RunMainDialog();
+    // The run flags the main dialog and its panels act on.
+    PanelRunFlags MainDialogRunFlags() const;
 
     // Shut-down stage.
     virtual void DeleteSharedFonts();

@@ -1,6 +1,7 @@
 // Start-up order and shut-down of the application object, and the real installer
 // executable: single instance, activation of the running one, closing.
 #include "app/PelMasterInstallerApp.h"
+#include "engine/RunOutcome.h"
 #include "WinTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -251,7 +252,8 @@ protected:
     // Starts the first instance and waits for its main window.
     void StartFirst()
     {
-        m_first = StartInstaller();
+        // "/n": no self-check, which would need a manifest and a download server.
+        m_first = StartInstaller(L"/n");
         ASSERT_TRUE(m_first.handle.IsValid()) << "CreateProcess failed: " << ::GetLastError();
         m_window = WaitForWindow(kMainWindowClassName, nullptr, 20000);
         ASSERT_NE(nullptr, m_window);
@@ -442,17 +444,19 @@ class ShutdownLaunch : public ::testing::Test
 protected:
     void SetUp() override
     {
+        ResetRunOutcomeForTesting();
         m_record = m_folder.File(L"args.txt");
         ::SetEnvironmentVariableW(L"PEL_RECORD_ARGS_FILE", m_record.c_str());
     }
     void TearDown() override { ::SetEnvironmentVariableW(L"PEL_RECORD_ARGS_FILE", nullptr); }
 
-    void ShutDown(ValidationResult result, const std::wstring& path)
+    // Shuts an application down and returns its exit code.
+    int ShutDown(ValidationResult result, const std::wstring& path)
     {
         CPelMasterInstallerApp app;
         app.m_validator.SetResult(result);
         app.m_validator.SetNewInstallerPath(path);
-        EXPECT_EQ(0, app.ExitInstance());
+        return app.ExitInstance();
     }
 
     bool Recorded() const { return ::GetFileAttributesW(m_record.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -464,7 +468,7 @@ protected:
 TEST_F(ShutdownLaunch, StartsTheNewInstallerWithSlashN)
 {
     CMessageBoxWatcher watcher(ExpectedCaption());
-    ShutDown(RunNewInstaller, RecordArgsExePath());
+    EXPECT_EQ(0, ShutDown(RunNewInstaller, RecordArgsExePath()));
     // The file appears by a rename; on a busy machine the first open may still lose the race.
     std::wstring lines;
     ASSERT_TRUE(WaitUntil([&] { return Recorded() && !(lines = ReadUtf16File(m_record)).empty(); }, 15000));
@@ -477,8 +481,8 @@ TEST_F(ShutdownLaunch, StartsTheNewInstallerWithSlashN)
 
 TEST_F(ShutdownLaunch, OtherResultsStartNothing)
 {
-    ShutDown(ContinueInstall, RecordArgsExePath());
-    ShutDown(StopInstall, RecordArgsExePath());
+    EXPECT_EQ(0, ShutDown(ContinueInstall, RecordArgsExePath()));
+    EXPECT_EQ(0, ShutDown(StopInstall, RecordArgsExePath()));
     ::Sleep(2000);
     EXPECT_FALSE(Recorded());
 }
@@ -488,7 +492,8 @@ TEST_F(ShutdownLaunch, UnstartableFileShowsTheMessageCaptionedWithTheExeName)
     std::wstring file = m_folder.File(L"QuilloVaroSetup.pelnoassoc");
     ASSERT_TRUE(WriteFileBytes(file, "not a program"));
     CMessageBoxWatcher watcher(ExpectedCaption());
-    ShutDown(RunNewInstaller, file);
+    // The successor did not start: the run failed.
+    EXPECT_EQ(1603, ShutDown(RunNewInstaller, file));
     watcher.Stop();
     ASSERT_TRUE(watcher.found);
     EXPECT_NE(watcher.texts.end(),
@@ -499,8 +504,8 @@ TEST_F(ShutdownLaunch, UnstartableFileShowsTheMessageCaptionedWithTheExeName)
 TEST_F(ShutdownLaunch, MissingPathStartsNothingAndShowsNothing)
 {
     CMessageBoxWatcher watcher(ExpectedCaption());
-    ShutDown(RunNewInstaller, m_folder.File(L"missing.exe"));
-    ShutDown(RunNewInstaller, L"");
+    EXPECT_EQ(0, ShutDown(RunNewInstaller, m_folder.File(L"missing.exe")));
+    EXPECT_EQ(0, ShutDown(RunNewInstaller, L""));
     ::Sleep(500);
     watcher.Stop();
     EXPECT_FALSE(watcher.found);
