@@ -135,9 +135,11 @@ protected:
             host.DestroyWindow();
     }
 
+    // The outline as the control left it: no forced frame repaint, so a state change that
+    // forgets to repaint the frame shows.
     COLORREF OutlinePixel()
     {
-        ::RedrawWindow(edit, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+        PumpMessages(20);
         return CaptureWindow(edit).Pixel(10, 0);
     }
 
