@@ -190,8 +190,8 @@ void CPelTextButton::Paint()
         D2D1_RECT_F area = {0.0f, 0.0f, width, height};
         m_renderTarget->FillRectangle(&area, brush.Get());
 
-        D2D1_ROUNDED_RECT shape = {area, ClampRadius(m_fRadiusX, width),
-                                   ClampRadius(m_fRadiusY, height)};
+        D2D1_ROUNDED_RECT shape = {area, 0.0f, 0.0f};
+        GetShapeRadii(width, height, &shape.radiusX, &shape.radiusY);
         brush->SetColor(ToD2DColor(StateColor()));
         m_renderTarget->FillRoundedRectangle(&shape, brush.Get());
 

@@ -55,6 +55,12 @@ public:
     {
         return radius < length / 2.0f ? radius : length / 2.0f;
     }
+    // The corner radii the shape is drawn with at this size.
+    void GetShapeRadii(float width, float height, float* radiusX, float* radiusY) const
+    {
+        *radiusX = ClampRadius(m_fRadiusX, width);
+        *radiusY = ClampRadius(m_fRadiusY, height);
+    }
 
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
     bool PreTranslateMessage(MSG* msg) override;

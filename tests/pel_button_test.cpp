@@ -469,6 +469,16 @@ TEST_F(PelTextButtonTest, RadiiAreClampedToHalfTheSize)
     CPelTextButton small;
     Make(small, L"", 60, 20, 100);
     small.SetCornerRadius(40.0f, 40.0f);
+    float rx = 0.0f;
+    float ry = 0.0f;
+    small.GetShapeRadii(60.0f, 20.0f, &rx, &ry);
+    EXPECT_FLOAT_EQ(30.0f, rx);
+    EXPECT_FLOAT_EQ(10.0f, ry);
+    button.GetShapeRadii(160.0f, 50.0f, &rx, &ry);
+    EXPECT_FLOAT_EQ(4.0f, rx);
+    EXPECT_FLOAT_EQ(4.0f, ry);
+    // Wine's Direct2D also clamps radii on its own, so there the pixels below hold either
+    // way; they show the capsule shape that the clamped radii must give.
     Repaint(small);
     CapturedImage shot = CaptureClient(small);
     COLORREF bg = Palette().WindowBackground;

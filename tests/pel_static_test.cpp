@@ -3,6 +3,7 @@
 #include "controls/Dpi.h"
 #include "controls/Fonts.h"
 #include "controls/Palette.h"
+#include "controls/PelButton.h"
 #include "controls/PelStatic.h"
 #include "framework/Handles.h"
 #include "ControlHostTestSupport.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 using namespace testing_support;
 
@@ -150,7 +152,8 @@ TEST_F(PelStaticTest, WithoutFontDraws14PixelArialScaledLinearly)
 {
     const wchar_t kSample[] = L"Hxg Folder";
     const UINT kFormat = DT_SINGLELINE | DT_LEFT | DT_TOP;
-    const struct { int dpi; int height; } cases[] = {{96, 14}, {120, 17}};
+    // 110 dpi tells the linear rule (16) from the stepped one (14).
+    const struct { int dpi; int height; } cases[] = {{96, 14}, {110, 16}, {120, 17}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.dpi);
         SetScreenDpiForTesting(c.dpi, c.dpi);
@@ -164,7 +167,7 @@ TEST_F(PelStaticTest, WithoutFontDraws14PixelArialScaledLinearly)
         CapturedImage expected = ReferenceDrawing(label, 200, 40, kSample, kFormat, font.Get());
         EXPECT_EQ(0, CountDifferences(expected, shot));
         // The two sizes really look different, so the comparison tells them apart.
-        CFontHandle other = FallbackArial(c.height == 14 ? 17 : 14);
+        CFontHandle other = FallbackArial(c.height == 17 ? 14 : 17);
         EXPECT_GT(CountDifferences(ReferenceDrawing(label, 200, 40, kSample, kFormat, other.Get()),
                                    shot),
                   20);
@@ -311,3 +314,99 @@ TEST_F(PelStaticTest, RepaintingDoesNotLeakGdiObjects)
 }
 
 } // namespace
+
+namespace {
+
+// An in-memory dialog template: a popup with one static and one push button item.
+std::vector<WORD> DialogWithItems()
+{
+    std::vector<WORD> t;
+    auto dword = [&](DWORD v) { t.push_back(LOWORD(v)); t.push_back(HIWORD(v)); };
+    auto align = [&] { if (t.size() % 2) t.push_back(0); };
+    auto item = [&](DWORD style, short x, short y, short cx, short cy, WORD id, WORD cls) {
+        align();
+        dword(WS_CHILD | WS_VISIBLE | style);
+        dword(0);
+        t.insert(t.end(), {static_cast<WORD>(x), static_cast<WORD>(y), static_cast<WORD>(cx),
+                           static_cast<WORD>(cy), id, 0xFFFF, cls, 0, 0});
+    };
+    dword(WS_POPUP | WS_VISIBLE);
+    dword(0);
+    t.insert(t.end(), {2, 0, 0, 200, 100, 0, 0, 0}); // items, x, y, cx, cy, menu, class, title
+    item(SS_LEFT | SS_NOTIFY, 10, 10, 100, 12, 101, 0x0082);
+    item(BS_PUSHBUTTON, 10, 40, 60, 20, 102, 0x0080);
+    return t;
+}
+
+class CItemDialog : public CDialog
+{
+public:
+    CItemDialog() : CDialog(0) {}
+    CPelStatic label;
+    CPelButton button;
+    std::vector<WPARAM> commands;
+
+    int Count(int id, int code) const
+    {
+        int n = 0;
+        for (WPARAM w : commands)
+            if (LOWORD(w) == id && HIWORD(w) == code)
+                ++n;
+        return n;
+    }
+
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override
+    {
+        if (msg == WM_COMMAND)
+            commands.push_back(wParam);
+        return CDialog::WindowProc(msg, wParam, lParam);
+    }
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        label.SubclassDlgItem(101, m_hWnd);
+        button.SubclassDlgItem(102, m_hWnd);
+        label.SetBackgroundColor(kBackground);
+        label.SetTextColor(kText);
+        label.SetText(L"Licence terms");
+        label.SetTextFont(TextFont());
+        button.SetColorsAndText(RGB(60, 10, 10), RGB(90, 10, 10), RGB(120, 10, 10),
+                                RGB(200, 200, 0), L"");
+        return TRUE;
+    }
+};
+
+} // namespace
+
+TEST_F(PelStaticTest, LabelAndImageButtonWorkAsSubclassedItemsOfADialog)
+{
+    std::vector<WORD> dialogTemplate = DialogWithItems();
+    CItemDialog dialog;
+    dialog.InitModalIndirect(reinterpret_cast<const DLGTEMPLATE*>(dialogTemplate.data()));
+    ASSERT_TRUE(dialog.Create(host.m_hWnd));
+    ::SetWindowPos(dialog, HWND_TOPMOST, 60, 60, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+    PumpMessages(30);
+    ASSERT_NE(nullptr, dialog.label.m_hWnd);
+    ASSERT_NE(nullptr, dialog.button.m_hWnd);
+    Repaint(dialog.label);
+    Repaint(dialog.button);
+
+    RECT rc;
+    dialog.label.GetClientRect(&rc);
+    CapturedImage label = CaptureClient(dialog.label);
+    EXPECT_GT(label.CountColour(rc, kText), 3);
+    EXPECT_EQ(kBackground, label.Pixel(rc.right - 1, 0));
+    dialog.button.GetClientRect(&rc);
+    EXPECT_TRUE(CaptureClient(dialog.button).AllColour(rc, RGB(60, 10, 10)));
+
+    // Clicks reach the dialog: STN_CLICKED sent by the label, BN_CLICKED posted by the button.
+    dialog.label.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    dialog.label.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+    dialog.button.PostMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    dialog.button.PostMessage(WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+    EXPECT_TRUE(PumpUntil([&] { return dialog.Count(102, BN_CLICKED) == 1; }, 1000));
+    EXPECT_EQ(1, dialog.Count(101, STN_CLICKED));
+    EXPECT_FALSE(dialog.button.IsPressed());
+    dialog.DestroyWindow();
+}
