@@ -1,0 +1,72 @@
+#include "panels/PanelShell.h"
+
+#include "config/InstallConfig.h"
+#include "engine/LaunchAsDesktopUser.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <utility>
+
+namespace {
+
+ShellAction& WebAddressOpener()
+{
+    static ShellAction opener;
+    return opener;
+}
+
+ShellAction& ProductLauncher()
+{
+    static ShellAction launcher;
+    return launcher;
+}
+
+// COM for the calling thread for the time of one shell call; uninitialised only when this
+// initialisation succeeded (S_FALSE included, which still counts one use).
+class CComThreadUse
+{
+public:
+    CComThreadUse() : m_hr(::CoInitialize(nullptr)) {}
+    ~CComThreadUse()
+    {
+        if (SUCCEEDED(m_hr))
+            ::CoUninitialize();
+    }
+    CComThreadUse(const CComThreadUse&) = delete;
+    CComThreadUse& operator=(const CComThreadUse&) = delete;
+
+private:
+    HRESULT m_hr;
+};
+
+} // namespace
+
+void OpenWebAddress(const std::wstring& url)
+{
+    if (WebAddressOpener()) {
+        WebAddressOpener()(url);
+        return;
+    }
+    ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+bool LaunchInstalledProduct(const std::wstring& path)
+{
+    // A folder passes PathFileExistsW as well; the shell would open it in Explorer instead
+    // of starting a program.
+    if (path.empty() || !IsExistingFile(path))
+        return false;
+    if (ProductLauncher()) {
+        ProductLauncher()(path);
+        return true;
+    }
+    CComThreadUse com;
+    LaunchAsDesktopUser(path);
+    return true;
+}
+
+void SetWebAddressOpenerForTesting(ShellAction opener) { WebAddressOpener() = std::move(opener); }
+
+void SetProductLauncherForTesting(ShellAction launcher) { ProductLauncher() = std::move(launcher); }
