@@ -353,6 +353,15 @@ LRESULT CPelDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         return OnEraseBackground(reinterpret_cast<HDC>(wParam));
     case WM_SIZE:
         return OnSize(wParam, lParam);
+    case WM_SETTEXT:
+    case WM_SETICON: {
+        // The system draws its own caption straight onto a captioned window when its text or
+        // icon changes, past WM_NCPAINT; the frame is painted again over it, with the new
+        // title.
+        LRESULT result = CDialogEx::WindowProc(msg, wParam, lParam);
+        RepaintFrame();
+        return result;
+    }
     }
     return CDialogEx::WindowProc(msg, wParam, lParam);
 }
