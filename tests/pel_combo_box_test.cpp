@@ -488,3 +488,44 @@ TEST(PelComboBoxCreate, PlainChildWindowGetsItsPartsToo)
     host.DestroyWindow();
     EXPECT_EQ(combo.m_hWnd, nullptr);
 }
+
+namespace {
+
+// The same box on a 150 % screen.
+class PelComboBoxAt144DpiTest : public PelComboBoxTest
+{
+protected:
+    void SetUp() override
+    {
+        SetScreenDpiForTesting(144, 144);
+        Build(100, 100);
+    }
+    void TearDown() override
+    {
+        PelComboBoxTest::TearDown();
+        ResetScreenDpiForTesting();
+    }
+};
+
+} // namespace
+
+TEST_F(PelComboBoxAt144DpiTest, ArrowStripAndListRowsFollowTheScreen)
+{
+    ASSERT_TRUE(combo.HasArrowImage());
+    EXPECT_EQ(combo.ArrowFrameWidth(), 21);
+    EXPECT_EQ(combo.ArrowFrameHeight(), 21);
+    RECT client = {};
+    combo.GetClientRect(&client);
+    EXPECT_EQ(combo.ArrowRect().left, client.right - 21 - 2 * 6);
+    EXPECT_EQ(combo.ArrowRect().right, client.right - 6);
+    // The list is sized for seven rows of 33 px; a list box without LBS_NOINTEGRALHEIGHT
+    // then trims itself to whole items of its own height.
+    combo.SendMessage(WM_SIZE, 0, MAKELPARAM(client.right, client.bottom));
+    RECT list = {};
+    HWND listWnd = combo.ListPart().m_hWnd;
+    ::GetWindowRect(listWnd, &list);
+    int itemHeight = static_cast<int>(::SendMessageW(listWnd, LB_GETITEMHEIGHT, 0, 0));
+    ASSERT_GT(itemHeight, 0);
+    EXPECT_LE(list.bottom - list.top, 7 * 33);
+    EXPECT_GT(list.bottom - list.top, 7 * 33 - itemHeight);
+}
