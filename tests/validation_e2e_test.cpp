@@ -1,0 +1,289 @@
+// The self-check of the real installer executable, staged in a folder of its own with a
+// manifest beside it and run against the test download server: the server error message
+// and exit code, a successor downloaded and started at exit, "/n" and "/s".
+#include "InstallConfigTestSupport.h"
+#include "TestServer.h"
+#include "WinTestSupport.h"
+
+#include "framework/Handles.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+using install_config_test::GoodProductBody;
+using install_config_test::ManifestText;
+using testing_support::CTestServer;
+using testing_support::InstallerExePath;
+using testing_support::RecordArgsExePath;
+using testing_support::StartProgram;
+using testing_support::TempFolder;
+using testing_support::WaitExitCode;
+using testing_support::WriteFileBytes;
+
+namespace {
+
+const wchar_t kShortName[] = L"VARO"; // the message boxes' caption
+const wchar_t kPreparing[] = L"Preparing...";
+const wchar_t kConnectError[] =
+    L"Unable to contact the download server. Check your Internet connection and try again. If "
+    L"the issue persists, please contact Customer Care.";
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+std::wstring WindowText(HWND hwnd)
+{
+    wchar_t text[512] = {};
+    DWORD_PTR copied = 0;
+    // WM_GETTEXT is carried across processes; GetWindowText would not ask the window.
+    ::SendMessageTimeoutW(hwnd, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_BLOCK,
+                          2000, &copied);
+    return text;
+}
+
+std::wstring ClassName(HWND hwnd)
+{
+    wchar_t name[64] = {};
+    ::GetClassNameW(hwnd, name, 64);
+    return name;
+}
+
+// Top-level windows of one process.
+std::vector<HWND> WindowsOf(DWORD pid)
+{
+    struct Search
+    {
+        DWORD pid;
+        std::vector<HWND> found;
+    } search{pid, {}};
+    ::EnumWindows(
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(hwnd, &owner);
+            if (owner == s->pid)
+                s->found.push_back(hwnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::wstring ReadUtf16File(const std::wstring& path)
+{
+    CFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, 0, nullptr));
+    if (!file)
+        return std::wstring();
+    std::wstring text(4096, L'\0');
+    DWORD read = 0;
+    ::ReadFile(file.Get(), &text[0], static_cast<DWORD>(text.size() * sizeof(wchar_t)), &read, nullptr);
+    text.resize(read / sizeof(wchar_t));
+    return text;
+}
+
+// What one run of the installer showed, watched from outside until it ended.
+struct RunRecord
+{
+    long exitCode = -1;
+    bool validatorSeen = false;         // a "Preparing..." window existed
+    bool validatorEverVisible = false;  // ... and was visible at some poll
+    bool validatorToolWindow = false;   // ... with WS_EX_TOOLWINDOW
+    bool mainWindowSeen = false;
+    int boxes = 0;                      // message boxes captioned with the short name
+    std::vector<std::wstring> boxTexts;
+    bool boxOwnedByValidator = false;
+};
+
+class ValidationEndToEnd : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        CHandle running(::OpenSemaphoreW(SYNCHRONIZE, FALSE, L"QuilloVaroInstaller_70"));
+        ASSERT_FALSE(running.IsValid()) << "another installer is running";
+        ASSERT_TRUE(m_server.Start(m_site.Path()));
+        m_exe = m_installer.File(L"PelWebInstaller.exe");
+        ASSERT_TRUE(::CopyFileW(InstallerExePath().c_str(), m_exe.c_str(), FALSE));
+        ASSERT_TRUE(::CreateDirectoryW(m_installer.File(L"config").c_str(), nullptr));
+        m_record = m_work.File(L"args.txt");
+        ::SetEnvironmentVariableW(L"PEL_RECORD_ARGS_FILE", m_record.c_str());
+    }
+    void TearDown() override { ::SetEnvironmentVariableW(L"PEL_RECORD_ARGS_FILE", nullptr); }
+
+    // A web-build manifest (installer 7.0.0.10) whose version check goes to `versionUrl`.
+    void WriteManifest(const std::wstring& versionUrl)
+    {
+        std::string text = ManifestText(GoodProductBody("Software\\PelTests\\NoSuchProduct"));
+        const std::string old = "http://127.0.0.1:8470/version.xml";
+        ASSERT_NE(std::string::npos, text.find(old));
+        text.replace(text.find(old), old.size(), Narrow(versionUrl));
+        ASSERT_TRUE(WriteFileBytes(m_installer.File(L"config\\manifest.xml"), text));
+    }
+
+    void ServeVersionDocument(const std::string& freshMinimum, const std::string& freshUrl)
+    {
+        const std::string text =
+            "<?xml version=\"1.0\"?>\n<pelwebinstaller><product_code>{SERVER}</product_code>"
+            "<fresh_install><product_version>7.0.0.1</product_version>"
+            "<min_web_installer_version>" + freshMinimum + "</min_web_installer_version>"
+            "<web_installer_download_url>" + freshUrl + "</web_installer_download_url>"
+            "</fresh_install></pelwebinstaller>";
+        ASSERT_TRUE(WriteFileBytes(m_site.File(L"version.xml"), text));
+    }
+
+    // A URL on a port where nothing listens: a server that was started and stopped.
+    std::wstring UnreachableUrl()
+    {
+        CTestServer gone;
+        if (!gone.Start(m_work.Path()))
+            return L"http://127.0.0.1:1/version.xml";
+        const std::wstring url = gone.Url(L"/version.xml");
+        gone.Stop();
+        return url;
+    }
+
+    // Runs the staged installer and watches its windows until it ends (or timeoutMs). A
+    // message box captioned with the short name is read and answered with OK; stopAtMainWindow
+    // ends the process once its main window appears.
+    RunRecord Run(const std::wstring& args, bool stopAtMainWindow, DWORD timeoutMs = 30000)
+    {
+        RunRecord record;
+        DWORD pid = 0;
+        CHandle process(StartProgram(m_exe, args, &pid));
+        EXPECT_TRUE(process.IsValid());
+        if (!process)
+            return record;
+        const DWORD start = ::GetTickCount();
+        while (::WaitForSingleObject(process.Get(), 5) == WAIT_TIMEOUT) {
+            if (::GetTickCount() - start > timeoutMs)
+                break;
+            for (HWND hwnd : WindowsOf(pid))
+                Observe(hwnd, record);
+            if (stopAtMainWindow && record.mainWindowSeen)
+                break;
+        }
+        if (::WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT) {
+            ::TerminateProcess(process.Get(), 99);
+            ::WaitForSingleObject(process.Get(), 5000);
+            if (stopAtMainWindow)
+                return record;
+        }
+        record.exitCode = WaitExitCode(process.Get(), 0);
+        return record;
+    }
+
+    void Observe(HWND hwnd, RunRecord& record)
+    {
+        const std::wstring cls = ClassName(hwnd);
+        if (cls == L"PelMasterInstallerClassName") {
+            record.mainWindowSeen = true;
+            return;
+        }
+        if (cls != L"#32770")
+            return;
+        const std::wstring title = WindowText(hwnd);
+        if (title == kPreparing) {
+            m_validator = hwnd;
+            record.validatorSeen = true;
+            record.validatorEverVisible |= ::IsWindowVisible(hwnd) != FALSE;
+            record.validatorToolWindow |= (::GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0;
+        } else if (title == kShortName && ::IsWindowVisible(hwnd)) {
+            ++record.boxes;
+            record.boxOwnedByValidator = m_validator && ::GetWindow(hwnd, GW_OWNER) == m_validator;
+            for (HWND child = ::GetWindow(hwnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+                const std::wstring text = WindowText(child);
+                if (!text.empty())
+                    record.boxTexts.push_back(text);
+            }
+            ::PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            ::Sleep(300); // let it close before the next poll
+        }
+    }
+
+    bool BoxSaid(const RunRecord& record, const std::wstring& text) const
+    {
+        for (const std::wstring& t : record.boxTexts)
+            if (t == text)
+                return true;
+        return false;
+    }
+
+    TempFolder m_site;
+    TempFolder m_installer;
+    TempFolder m_work;
+    CTestServer m_server;
+    std::wstring m_exe;
+    std::wstring m_record;
+    HWND m_validator = nullptr;
+};
+
+TEST_F(ValidationEndToEnd, UnreachableServerShowsTheConnectErrorAndFails)
+{
+    WriteManifest(UnreachableUrl());
+    const RunRecord run = Run(L"", false);
+    EXPECT_TRUE(run.validatorSeen);
+    EXPECT_TRUE(run.validatorEverVisible); // shown while the check runs, hidden for the box
+    EXPECT_EQ(1, run.boxes);
+    EXPECT_TRUE(BoxSaid(run, kConnectError));
+    EXPECT_TRUE(run.boxOwnedByValidator);
+    EXPECT_FALSE(run.mainWindowSeen);
+    EXPECT_EQ(1603, run.exitCode);
+}
+
+TEST_F(ValidationEndToEnd, OutdatedInstallerStartsItsDownloadedSuccessorWithSlashN)
+{
+    ASSERT_TRUE(::CopyFileW(RecordArgsExePath().c_str(), m_site.File(L"newest.exe").c_str(), FALSE));
+    ServeVersionDocument("7.0.0.20", Narrow(m_server.Url(L"/newest.exe")));
+    WriteManifest(m_server.Url(L"/version.xml"));
+
+    const RunRecord run = Run(L"", false);
+    EXPECT_EQ(0, run.boxes);
+    EXPECT_FALSE(run.mainWindowSeen);
+    EXPECT_EQ(0, run.exitCode);
+    EXPECT_EQ(1, m_server.CountRequests("/newest.exe"));
+
+    // The successor runs from a folder of its own in the temporary folder, named after the
+    // product, with "/n" only.
+    std::wstring lines;
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 15000; ::Sleep(50))
+        if (!(lines = ReadUtf16File(m_record)).empty())
+            break;
+    ASSERT_FALSE(lines.empty()) << "the successor was not started";
+    const size_t first = lines.find(L'\n');
+    ASSERT_NE(std::wstring::npos, first);
+    EXPECT_EQ(L"/n\n", lines.substr(first + 1));
+    const std::wstring program = lines.substr(0, first);
+    EXPECT_NE(std::wstring::npos, program.find(L"\\PelWebInstaller_")) << Narrow(program);
+    EXPECT_EQ(L"\\VARO Pro.exe", program.substr(program.rfind(L'\\')));
+    ::DeleteFileW(program.c_str());
+    ::RemoveDirectoryW(program.substr(0, program.rfind(L'\\')).c_str());
+}
+
+TEST_F(ValidationEndToEnd, SlashNSkipsTheCheckEntirely)
+{
+    ServeVersionDocument("7.0.0.5", "");
+    WriteManifest(m_server.Url(L"/version.xml"));
+    const RunRecord run = Run(L"/n", true);
+    ASSERT_TRUE(run.mainWindowSeen);
+    EXPECT_FALSE(run.validatorSeen);
+    EXPECT_EQ(0, m_server.CountRequests("/version.xml")) << m_server.RequestLog();
+}
+
+TEST_F(ValidationEndToEnd, SilentRunNeverShowsTheDialogButShowsTheMessage)
+{
+    WriteManifest(UnreachableUrl());
+    const RunRecord run = Run(L"/s", false);
+    EXPECT_TRUE(run.validatorSeen);
+    EXPECT_FALSE(run.validatorEverVisible);
+    EXPECT_TRUE(run.validatorToolWindow);
+    EXPECT_EQ(1, run.boxes);
+    EXPECT_TRUE(BoxSaid(run, kConnectError));
+    EXPECT_EQ(1603, run.exitCode);
+}
+
+} // namespace
