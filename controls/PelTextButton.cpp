@@ -119,30 +119,35 @@ COLORREF CPelTextButton::StateTextColor() const
     return m_bPressed ? m_crPressedText : m_crNormalText;
 }
 
+// Makes whatever device object is missing, so that one that failed before is tried again
+// by the next paint instead of leaving the button blank for good.
 bool CPelTextButton::CreateDeviceResources()
 {
-    if (m_renderTarget)
-        return m_textFormat.Get() != nullptr;
     if (!m_factory &&
         FAILED(::D2D1CreateFactory(D2D1_FACTORY_TYPE_MULTI_THREADED, __uuidof(ID2D1Factory),
                                    nullptr, m_factory.ReceiveVoid()))) {
+        m_factory.Reset();
         ::OutputDebugStringW(L"Failed to cread Direct2D Factory");
         return false;
     }
-    D2D1_RENDER_TARGET_PROPERTIES props = {
-        D2D1_RENDER_TARGET_TYPE_DEFAULT,
-        {DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_IGNORE},
-        0.0f,
-        0.0f,
-        D2D1_RENDER_TARGET_USAGE_NONE,
-        D2D1_FEATURE_LEVEL_DEFAULT};
-    if (FAILED(m_factory->CreateDCRenderTarget(&props, m_renderTarget.Receive()))) {
-        ::OutputDebugStringW(L"Failed to cread Direct2D Render Target");
-        return false;
+    if (!m_renderTarget) {
+        D2D1_RENDER_TARGET_PROPERTIES props = {
+            D2D1_RENDER_TARGET_TYPE_DEFAULT,
+            {DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_IGNORE},
+            0.0f,
+            0.0f,
+            D2D1_RENDER_TARGET_USAGE_NONE,
+            D2D1_FEATURE_LEVEL_DEFAULT};
+        if (FAILED(m_factory->CreateDCRenderTarget(&props, m_renderTarget.Receive()))) {
+            m_renderTarget.Reset();
+            ::OutputDebugStringW(L"Failed to cread Direct2D Render Target");
+            return false;
+        }
     }
     if (!m_writeFactory &&
         FAILED(::DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
                                      reinterpret_cast<IUnknown**>(m_writeFactory.Receive())))) {
+        m_writeFactory.Reset();
         ::OutputDebugStringW(L"Failed to cread Direct2D Write Factory");
         return false;
     }
@@ -150,8 +155,10 @@ bool CPelTextButton::CreateDeviceResources()
         float size = static_cast<float>(ScreenDpiY() * 14 / 96);
         if (FAILED(m_writeFactory->CreateTextFormat(
                 L"Tahoma", nullptr, DWRITE_FONT_WEIGHT_NORMAL, DWRITE_FONT_STYLE_NORMAL,
-                DWRITE_FONT_STRETCH_NORMAL, size, L"", m_textFormat.Receive())))
+                DWRITE_FONT_STRETCH_NORMAL, size, L"", m_textFormat.Receive()))) {
+            m_textFormat.Reset();
             return false;
+        }
         m_textFormat->SetWordWrapping(DWRITE_WORD_WRAPPING_WHOLE_WORD);
     }
     return true;

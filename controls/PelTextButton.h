@@ -44,8 +44,12 @@ public:
     // The shape and text colours of the current state (disabled > hover > pressed > normal).
     COLORREF StateColor() const;
     COLORREF StateTextColor() const;
-    // Whether the Direct2D/DirectWrite objects exist (made by the first paint).
-    bool HasDeviceResources() const { return static_cast<bool>(m_renderTarget); }
+    // Whether all four Direct2D/DirectWrite objects exist (made by the first paint).
+    bool HasDeviceResources() const
+    {
+        return m_renderTarget.Get() && m_factory.Get() && m_writeFactory.Get() &&
+               m_textFormat.Get();
+    }
     // What a paint does with the result of EndDraw: a lost target drops the device objects
     // so that the next paint makes them again. Public so tests can hand it a lost target.
     void OnEndDraw(HRESULT hr);
