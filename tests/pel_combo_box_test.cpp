@@ -303,6 +303,10 @@ TEST_F(PelComboBoxTest, OutlineLightsUnderTheMouseAndStaysWhileTheListIsOpen)
     PumpMessages(20);
     EXPECT_FALSE(combo.IsHot());
     EXPECT_EQ(Shot().Pixel(5, 0), kBorder);
+
+    // The next move over the box lights it again.
+    combo.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(12, 5));
+    EXPECT_TRUE(combo.IsHot());
 }
 
 TEST_F(PelComboBoxTest, LeavingWithTheListClosedLowersTheOutline)

@@ -225,6 +225,24 @@ TEST_F(PelEditTest, FieldLowerThanOneLineKeepsAValidClientArea)
     EXPECT_GT(client.right, 0);
 }
 
+TEST_F(PelEditTest, ANewFontRecentresTheTextLine)
+{
+    CFontHandle small(::CreateFontW(12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET,
+                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, 0,
+                                    L"Tahoma"));
+    ASSERT_TRUE(small);
+    edit.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(small.Get()), TRUE);
+    RECT client = {};
+    edit.GetClientRect(&client);
+    EXPECT_EQ(client.bottom, 12);
+    POINT origin = {0, 0};
+    ::MapWindowPoints(edit, nullptr, &origin, 1);
+    RECT window = {};
+    edit.GetWindowRect(&window);
+    EXPECT_EQ(origin.y - window.top, 6);
+    edit.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), FALSE);
+}
+
 TEST_F(PelEditTest, FirstClickSelectsAllAndSecondPlacesTheCaret)
 {
     EXPECT_FALSE(edit.IsActive());
