@@ -1,5 +1,7 @@
 #include "app/PelMasterInstallerApp.h"
 
+#include "app/InstallGuide.h"
+
 #include "config/InstallConfig.h"
 #include "controls/Theme.h"
 #include "engine/RunOutcome.h"
@@ -132,16 +134,27 @@ void CPelMasterInstallerApp::RunMainDialog()
     // Shell automation used later in the run needs COM on this thread.
     HRESULT hr = ::CoInitialize(nullptr);
     {
-        // Until the wizard is in place the main dialog is the plain template.
-        CDialog guide(IDD_INSTALL_GUIDE);
+        CInstallGuide guide(MainDialogRunFlags());
         m_pMainWnd = &guide;
         guide.DoModal();
         m_pMainWnd = nullptr;
     }
+    // Whoever ends the run reports how it ended; a dialog that ended without a report was
+    // closed by the user before anything was decided.
+    ReportRunOutcome(OutcomeAfterMainDialog(IsRunOutcomeReported(), GetRunOutcome()));
     // Only a successful CoInitialize (S_OK or S_FALSE) is balanced; a failed one, e.g. a
     // thread already in another apartment, must not be undone by us.
     if (SUCCEEDED(hr))
         ::CoUninitialize();
+}
+
+PanelRunFlags CPelMasterInstallerApp::MainDialogRunFlags() const
+{
+    PanelRunFlags flags;
+    flags.m_bSilent = m_bSilent;
+    flags.m_bLaunchAfterInstall = m_bLaunchAfterInstall;
+    flags.m_bProductInstalled = m_bProductInstalled;
+    return flags;
 }
 
 void CPelMasterInstallerApp::LaunchNewInstaller()

@@ -5,6 +5,7 @@
 #include "app/ClientValidator.h"
 #include "framework/Handles.h"
 #include "framework/WinApp.h"
+#include "panels/PanelHost.h"
 
 #include <string>
 #include <vector>
@@ -52,6 +53,8 @@ protected:
     // the run, reported as the run's outcome.
     virtual void RunValidator();
     virtual void RunMainDialog();
+    // The run flags the main dialog and its panels act on.
+    PanelRunFlags MainDialogRunFlags() const;
 
     // Shut-down stage.
     virtual void DeleteSharedFonts();

@@ -2,6 +2,7 @@
 
 #include "config/InstallConfig.h"
 #include "engine/MsiService.h"
+#include "engine/RunOutcome.h"
 #include "framework/Handles.h"
 
 #include <windows.h>
@@ -83,7 +84,18 @@ bool RunSetupProgram(const InstallItem& item)
     CHandle process(started.hProcess);
     CHandle thread(started.hThread);
     WaitForProgram(process.Get());
+    // A setup program that asks for a restart says so in its exit code; the run's outcome
+    // then tells the caller of the installer to restart.
+    DWORD exitCode = 0;
+    if (GetExitCodeProcess(process.Get(), &exitCode))
+        NoteRestartRequest(exitCode);
     return true;
+}
+
+void NoteRestartRequest(DWORD resultCode)
+{
+    if (resultCode == ERROR_SUCCESS_REBOOT_REQUIRED)
+        NoteRebootRequired();
 }
 
 MsiCommandLineInputs MsiCommandLineInputsFromConfig()
@@ -131,6 +143,7 @@ UINT RunMsiInstallation(InstallerProgressState& state, const InstallItem& item)
     // registered would hand a later installation in this process a pointer
     // to a state that may be gone.
     MsiService::SetExternalUiHandler(nullptr, nullptr);
+    NoteRestartRequest(result);
     if (result != ERROR_SUCCESS)
         WriteInstallFailure(result);
     return result;

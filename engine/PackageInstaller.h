@@ -12,8 +12,12 @@
 bool InstallPackage(InstallerProgressState& state, const InstallItem& item);
 
 // Runs the item's program with its arguments and waits for it to end; true
-// when it was started. Its exit code is not used.
+// when it was started. Its exit code only matters as a restart request.
 bool RunSetupProgram(const InstallItem& item);
+
+// Notes a restart request for the run's outcome when a package's or setup
+// program's result code is 3010 (ERROR_SUCCESS_REBOOT_REQUIRED).
+void NoteRestartRequest(DWORD resultCode);
 
 // Installs an .msi item with the handler; true when the service reported
 // success (0 or 3010).
