@@ -6,6 +6,7 @@
 
 #include "controls/PelDialog.h"
 #include "engine/ClientValidation.h"
+#include "res/resource.h"
 
 #include <atomic>
 #include <cstdint>
@@ -51,7 +52,7 @@ public:
     int GetDecision() const { return m_nDecision; }
 
     // For tests: the progress bar, and whether the task has finished.
-    HWND ProgressBar() const { return GetDlgItem(kProgressId); }
+    HWND ProgressBar() const { return GetDlgItem(IDC_VALIDATOR_PROGRESS); }
     bool IsTaskDone() const { return m_bTaskDone; }
 
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -64,8 +65,6 @@ protected:
     void OnCancel() override {}
 
 private:
-    static constexpr int kProgressId = 171;
-
     void ValidateClient();
     void ActOnDecision(int decision);
     void OfferToLaunchInstalledProduct();
