@@ -20,6 +20,11 @@ void CPelSliderShowCtrl::SetMargins(int left, int top, int right, int bottom)
     m_margins = RECT{left, top, right, bottom};
 }
 
+void CPelSliderShowCtrl::PreSubclassWindow()
+{
+    ::SetTimer(m_hWnd, kAnimationTimer, kAnimationPeriodMs, nullptr);
+}
+
 LRESULT CPelSliderShowCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
@@ -41,6 +46,10 @@ LRESULT CPelSliderShowCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_PAINT:
         OnPaint();
         return 0;
+    case WM_NCHITTEST:
+        // The whole window takes the mouse, also when it is a subclassed static control,
+        // which would otherwise let clicks fall through to the parent.
+        return HTCLIENT;
     case WM_SETCURSOR:
         ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
         return TRUE;

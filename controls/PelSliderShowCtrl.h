@@ -62,6 +62,8 @@ public:
 
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    // A dialog item subclassed as a slide show never sees WM_CREATE: its animation starts here.
+    void PreSubclassWindow() override;
 
 private:
     void OnPaint();

@@ -274,3 +274,24 @@ TEST_F(PelProgressTest, RepaintsDoNotLeakGdiObjects)
     EXPECT_LE(after, before + 2) << "GDI objects before " << before << ", after " << after;
     std::printf("GDI objects before %d, after %d (negative: free slots counted)\n", before, after);
 }
+
+TEST_F(PelProgressTest, WorksAsASubclassedDialogItem)
+{
+    HWND item = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 20, 60, kBarW, kBarH,
+                                  host, reinterpret_cast<HMENU>(static_cast<INT_PTR>(106)),
+                                  ::GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(nullptr, item);
+    CPelProgress subclassed;
+    ASSERT_TRUE(subclassed.SubclassDlgItem(106, host));
+    subclassed.SetBackgroundColor(kBackground);
+    subclassed.SetTrackColor(kTrack);
+    subclassed.SetFillColor(kFill);
+    subclassed.SetTrackRect(RECT{0, 0, kBarW, kTrackH});
+    subclassed.SetPos(50);
+    ::RedrawWindow(item, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    CapturedImage img = CaptureClient(item);
+    EXPECT_TRUE(img.AllColour(RECT{0, kMidRow, 149, kMidRow + 1}, kFill));
+    EXPECT_TRUE(img.AllColour(RECT{151, kMidRow, kBarW, kMidRow + 1}, kTrack));
+    EXPECT_TRUE(img.AllColour(RECT{0, 0, kBarW, kTrackTop}, kBackground));
+    ::DestroyWindow(item);
+}

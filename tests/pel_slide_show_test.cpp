@@ -375,3 +375,28 @@ TEST_F(PelSlideShowTest, RepaintsDoNotLeakGdiObjects)
     EXPECT_LE(after, before + 2) << "GDI objects before " << before << ", after " << after;
     std::printf("GDI objects before %d, after %d (negative: free slots counted)\n", before, after);
 }
+
+TEST_F(PelSlideShowTest, WorksAsASubclassedDialogItem)
+{
+    HWND item = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 20, 20, kAreaW, kAreaH,
+                                  host, reinterpret_cast<HMENU>(static_cast<INT_PTR>(172)),
+                                  ::GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(nullptr, item);
+    show.DestroyWindow();
+    CPelSliderShowCtrl subclassed;
+    ASSERT_TRUE(subclassed.SubclassDlgItem(172, host));
+    subclassed.SetBackgroundColor(kBackground);
+    bitmaps.push_back(SolidBitmap(200, 100, kRed));
+    subclassed.AddSlide(bitmaps[0].Get(), 200, 100);
+    // A plain static lets the mouse through to its parent; the slide show takes it.
+    EXPECT_EQ(HTCLIENT, subclassed.SendMessage(WM_NCHITTEST, 0, ScreenPointOfWindow(item, 5, 5)));
+    // The animation runs without WM_CREATE having been seen.
+    int before = subclassed.PaintCountForTesting();
+    PumpMessages(300);
+    EXPECT_GT(subclassed.PaintCountForTesting(), before + 2);
+    CapturedImage img = CaptureClient(item);
+    EXPECT_TRUE(img.AllColour(Rect(100, 100, 200, 100), kRed));
+    subclassed.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, ClientPoint(2, 2));
+    EXPECT_EQ(1, host.clickRequests);
+    ::DestroyWindow(item);
+}
