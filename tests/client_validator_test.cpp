@@ -3,10 +3,12 @@
 #include "app/ClientValidator.h"
 
 #include "config/InstallConfig.h"
+#include "engine/HttpTransfer.h"
 #include "engine/RunOutcome.h"
 
 #include "CaptureTestSupport.h"
 #include "InstallConfigTestSupport.h"
+#include "TestServer.h"
 #include "WinTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +22,9 @@
 #include <vector>
 
 using install_config_test::ScratchKey;
+using testing_support::CTestServer;
+using testing_support::TempFolder;
+using testing_support::WriteFileBytes;
 using testing_support::InstallerExePath;
 using testing_support::RecordArgsExePath;
 
@@ -309,6 +314,63 @@ TEST_F(ClientValidatorDialog, OtherProductUnderTheCodeIsReported)
     EXPECT_EQ(6, dialog.GetDecision());
     ASSERT_TRUE(box.found);
     EXPECT_TRUE(Contains(box.texts, IDS_ERR_INSTALLED_ANOTHER_VERSION.defaultText));
+}
+
+// A web build whose version document says this installer (7.0.0.10) is too old and names
+// `successor` on the test server as the current one.
+class ClientValidatorTooOld : public ClientValidatorDialog
+{
+protected:
+    void SetUp() override
+    {
+        ClientValidatorDialog::SetUp();
+        EnsureInternetRoot();
+        ASSERT_TRUE(m_server.Start(m_site.Path()));
+        ASSERT_TRUE(WriteFileBytes(m_site.File(L"current.exe"), "MZ current installer"));
+        const std::wstring url = m_server.Url(L"/current.exe");
+        ASSERT_TRUE(WriteFileBytes(
+            m_site.File(L"version.xml"),
+            "<pelwebinstaller><fresh_install><product_version>7.0.0.1</product_version>"
+            "<min_web_installer_version>7.0.0.20</min_web_installer_version>"
+            "<web_installer_download_url>" + std::string(url.begin(), url.end()) +
+                "</web_installer_download_url></fresh_install></pelwebinstaller>"));
+        m_config.m_manifest.versionCheckUrl = m_server.Url(L"/version.xml");
+        m_config.m_strComponentFolder = m_downloads.Path() + L"\\";
+    }
+
+    TempFolder m_site;
+    TempFolder m_downloads;
+    CTestServer m_server;
+};
+
+TEST_F(ClientValidatorTooOld, DownloadedSuccessorEndsTheRunQuietly)
+{
+    CTestValidator dialog(m_config);
+    CBoxAnswerer box(L"VARO", IDOK);
+    EXPECT_EQ(RunNewInstaller, dialog.Run());
+    box.Stop();
+    EXPECT_FALSE(box.found);
+    EXPECT_EQ(2, dialog.GetDecision());
+    EXPECT_NE(0u, dialog.GetDownloadResult());
+    const std::wstring path = dialog.GetNewInstallerPath();
+    ASSERT_FALSE(path.empty());
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(path.c_str()));
+    ::DeleteFileW(path.c_str());
+    ::RemoveDirectoryW(path.substr(0, path.rfind(L'\\')).c_str());
+}
+
+TEST_F(ClientValidatorTooOld, FailedSuccessorDownloadGoesOnWithThisInstaller)
+{
+    ASSERT_TRUE(m_server.SetFault(L"/current.exe", L"status=404"));
+    CTestValidator dialog(m_config);
+    dialog.SetNewInstallerPath(L"C:\\stale.exe");
+    CBoxAnswerer box(L"VARO", IDOK);
+    EXPECT_EQ(ContinueInstall, dialog.Run());
+    box.Stop();
+    EXPECT_FALSE(box.found);
+    EXPECT_EQ(2, dialog.GetDecision());
+    EXPECT_EQ(0u, dialog.GetDownloadResult());
+    EXPECT_EQ(L"", dialog.GetNewInstallerPath());
 }
 
 TEST(ValidationOutcome, ExitCodesOfTheResults)
