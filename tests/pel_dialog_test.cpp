@@ -547,6 +547,17 @@ TEST_P(PelDialogTest, ButtonWithoutImageIsUndrawnButStillActs)
     EXPECT_EQ(static_cast<WPARAM>(SC_CLOSE), m_dialog->commands[0]);
 }
 
+TEST_P(PelDialogTest, ActivationChangesKeepTheOwnFrame)
+{
+    RECT band = {X(1), Y(1), Button(kCaptionMinimize).buttonRect.left, Y(1) + Y(28)};
+    EXPECT_EQ(TRUE, m_dialog->SendMessage(WM_NCACTIVATE, FALSE, 0));
+    CapturedImage inactive = CaptureWindow(Hwnd());
+    EXPECT_TRUE(inactive.AllColour(band, Palette().FrameBackground));
+    EXPECT_EQ(Palette().FrameBorder, inactive.Pixel(0, Y(10)));
+    EXPECT_EQ(TRUE, m_dialog->SendMessage(WM_NCACTIVATE, TRUE, 0));
+    EXPECT_TRUE(CaptureWindow(Hwnd()).AllColour(band, Palette().FrameBackground));
+}
+
 INSTANTIATE_TEST_SUITE_P(Dpi, PelDialogTest, ::testing::Values(96, 144));
 
 } // namespace
