@@ -430,10 +430,15 @@ TEST_F(SettingPanelTest, TooLongFolderTextIsRefusedNotCut)
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES,
               ::GetFileAttributesW((temp.Path() + L"\\" + std::wstring(200, L'a')).c_str()));
 
-    // Browse refuses a text longer than its buffer the same way, without opening the browser.
+    // Browse refuses a text longer than its buffer the same way, without opening the browser,
+    // and so it does when the text fits but its full path does not.
     SetEditText(L"C:\\" + std::wstring(600, L'b'));
     Click(panel.BrowseButton());
     ASSERT_TRUE(PumpUntil([&] { return watcher.Count() > 1; }, 5000));
+    EXPECT_EQ(L"C:\\Program Files\\Pel Systems", EditText());
+    SetEditText(L"C:\\" + std::wstring(300, L'c'));
+    Click(panel.BrowseButton());
+    ASSERT_TRUE(PumpUntil([&] { return watcher.Count() > 2; }, 5000));
     watcher.Stop();
     EXPECT_EQ(0, g_browse.calls);
     EXPECT_EQ(L"C:\\Program Files\\Pel Systems", EditText());
@@ -658,6 +663,30 @@ TEST_F(SettingPanelTest, PaintsIconNameAndSeparator)
     image = CaptureClient(panel.m_hWnd);
     RECT empty = BoxOfOtherPixels(image, nameBand, background);
     EXPECT_EQ(empty.left, empty.right);
+}
+
+TEST_F(SettingPanelTest, PicturesAndLengthsFollowTheScreenAt144Dpi)
+{
+    // Every test's fixture makes the fonts again at 96 dpi, so these larger ones stay here.
+    SetScreenDpiForTesting(144, 144);
+    CreateSharedFonts();
+    Open();
+    EXPECT_EQ(Picture(IDB_CHECK_TICKED_100)->Bitmap(), panel.LicenseCheck().GetImageBitmap());
+    EXPECT_EQ(LoadPngResource(IDB_CHECK_TICKED_150, InstallerModule())->Bitmap(),
+              panel.LicenseCheck().GetImageBitmap());
+    EXPECT_EQ(LoadPngResource(IDB_TOGGLE_UNFOLDED_150, InstallerModule())->Bitmap(),
+              panel.SettingsToggle().GetImageBitmap());
+    RECT install = RectInPanel(panel.InstallButton());
+    EXPECT_EQ(450, install.right - install.left);
+    EXPECT_EQ(51, install.bottom - install.top);
+    EXPECT_EQ(261, install.top);
+    RECT box = RectInPanel(panel.LicenseCheck());
+    EXPECT_EQ(24, box.right - box.left);
+    EXPECT_EQ(install.bottom + 24, box.top);
+    EXPECT_EQ(36, ::SendMessageW(panel.LanguageCombo(), CB_GETITEMHEIGHT, 0, 0));
+    const SIZE unfolded = panel.GetPanelSize();
+    Command(IDC_SETTINGS_TOGGLE, BN_CLICKED);
+    EXPECT_EQ(unfolded.cy - 180, panel.GetPanelSize().cy);
 }
 
 // ---------------------------------------------------------------------------------------
