@@ -1,6 +1,7 @@
 // The settings panel from its real template, hosted by a small shown window that plays the
 // main dialog: licence state, folder checks with real message boxes, browse, language switch,
 // fold toggle, layout and painting.
+#include "app/InstallGuide.h"
 #include "config/InstallConfig.h"
 #include "config/Region.h"
 #include "controls/Dpi.h"
@@ -740,6 +741,90 @@ TEST_F(SettingPanelTest, CloseAsksAndYesCancelsTheRun)
     EXPECT_EQ(1, yes.Count());
     EXPECT_TRUE(IsRunOutcomeReported());
     EXPECT_EQ(1602u, GetRunOutcome());
+}
+
+// ---------------------------------------------------------------------------------------
+// In the real main dialog
+
+// The main dialog's window as an in-memory template of the default dialog class (this test
+// program has not registered the installer's own window class).
+class CMainTemplate
+{
+public:
+    CMainTemplate()
+    {
+        Dword(DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN);
+        Dword(0);
+        Word(0);                                // no controls
+        Word(0), Word(0), Word(260), Word(90);
+        Word(0), Word(0);                       // no menu, default class
+        for (const wchar_t* c = L"Installer"; ; ++c) {
+            Word(*c);
+            if (!*c)
+                break;
+        }
+        Word(8);
+        for (const wchar_t* c = L"MS Shell Dlg"; ; ++c) {
+            Word(*c);
+            if (!*c)
+                break;
+        }
+    }
+    const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(m_words.data()); }
+
+private:
+    void Word(WORD w) { m_words.push_back(w); }
+    void Dword(DWORD d) { Word(LOWORD(d)), Word(HIWORD(d)); }
+    std::vector<WORD> m_words;
+};
+
+TEST_F(SettingPanelTest, InTheMainDialogFoldingResizesItAndInstallShowsTheStatusPanel)
+{
+    CMainTemplate main;
+    CInstallGuide guide{PanelRunFlags()};
+    guide.InitModalIndirect(main.Get());
+    guide.SetImageModule(InstallerModule());
+    guide.SetIconModule(InstallerModule());
+    CSettingPanel* settings = nullptr;
+    guide.SetPanelFactory([&settings](int index) -> std::shared_ptr<CGuidePanel> {
+        std::shared_ptr<CGuidePanel> made;
+        if (index == PANEL_SETTINGS) {
+            auto panel = std::make_shared<CSettingPanel>();
+            settings = panel.get();
+            made = panel;
+        } else {
+            made = std::make_shared<CGuidePanel>(index == PANEL_STATUS ? IDD_STATUS_PANEL
+                                                                       : IDD_SUCCESS_PANEL);
+        }
+        made->SetResourceInstance(InstallerModule());
+        made->SetImageModule(InstallerModule());
+        return made;
+    });
+    ASSERT_TRUE(guide.Create(nullptr));
+    guide.ShowWindow(SW_SHOW);
+    PumpPreTranslated(guide.m_hWnd, 50);
+    ASSERT_NE(nullptr, settings);
+    ASSERT_EQ(PANEL_SETTINGS, guide.CurrentPanel());
+
+    RECT before{};
+    guide.GetWindowRect(&before);
+    EXPECT_EQ(settings->GetPanelSize().cy, before.bottom - before.top);
+    Click(settings->SettingsToggle());
+    PumpPreTranslated(guide.m_hWnd, 50);
+    RECT folded{};
+    guide.GetWindowRect(&folded);
+    EXPECT_TRUE(settings->IsSettingsFolded());
+    EXPECT_EQ((before.bottom - before.top) - DpiScaleY(120), folded.bottom - folded.top);
+    EXPECT_EQ(before.top, folded.top);
+
+    ::SetWindowTextW(settings->FolderEdit(), L"C:\\");
+    Click(settings->InstallButton());
+    PumpPreTranslated(guide.m_hWnd, 50);
+    EXPECT_EQ(PANEL_STATUS, guide.CurrentPanel());
+    EXPECT_FALSE(settings->IsWindowVisible());
+    EXPECT_EQ(L"C:", TheInstallConfig().m_strInstallFolder);
+    guide.DestroyWindow();
+    PumpMessages(10);
 }
 
 } // namespace
