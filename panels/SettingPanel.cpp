@@ -2,7 +2,6 @@
 
 #include "config/InstallConfig.h"
 #include "config/Region.h"
-#include "config/UITextFormat.h"
 #include "controls/Dpi.h"
 #include "controls/Fonts.h"
 #include "controls/Palette.h"
@@ -10,7 +9,6 @@
 #include "panels/InstallFolderRules.h"
 
 #include <shellapi.h>
-#include <shlwapi.h>
 
 #include <algorithm>
 #include <vector>
@@ -22,7 +20,6 @@ constexpr COLORREF kLinkColor = RGB(89, 134, 178);
 constexpr COLORREF kSeparatorColor = RGB(40, 40, 40);
 constexpr UINT kLabelBottomFormat = DT_SINGLELINE | DT_WORDBREAK | DT_BOTTOM;
 constexpr UINT kLabelRightFormat = DT_SINGLELINE | DT_WORDBREAK | DT_VCENTER | DT_RIGHT;
-constexpr UINT kBrowseFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;
 
 CUIStrings& Strings()
 {
@@ -40,32 +37,7 @@ void OpenUrlInShell(HWND owner, const std::wstring& url)
     ::ShellExecuteW(owner, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-struct PidlFree
-{
-    void operator()(ITEMIDLIST* pidl) const { ::CoTaskMemFree(pidl); }
-};
-
-bool BrowseWithShell(BROWSEINFOW& info, std::wstring* chosen)
-{
-    // The new dialog style needs OLE on this thread; a thread that already runs another
-    // apartment keeps it and the browser still works in the old style.
-    HRESULT ole = ::OleInitialize(nullptr);
-    bool found = false;
-    {
-        std::unique_ptr<ITEMIDLIST, PidlFree> pidl(::SHBrowseForFolderW(&info));
-        wchar_t path[MAX_PATH] = {};
-        if (pidl && ::SHGetPathFromIDListW(pidl.get(), path) && path[0]) {
-            *chosen = path;
-            found = true;
-        }
-    }
-    if (SUCCEEDED(ole))
-        ::OleUninitialize();
-    return found;
-}
-
 CSettingPanel::UrlOpener g_openUrl = &OpenUrlInShell;
-CSettingPanel::FolderBrowser g_browseFolder = &BrowseWithShell;
 
 // Item height of the language box and its list: dpiY x 24 / 96, computed in floating point
 // and truncated, so that 120 dpi gives 30 and 144 dpi 36.
@@ -86,25 +58,6 @@ RECT RectAt(int x, int y, SIZE size)
     return RECT{x, y, x + size.cx, y + size.cy};
 }
 
-DWORD FolderAttributes(const std::wstring& path)
-{
-    return ::GetFileAttributesW(path.c_str());
-}
-
-FolderSystem RealFolderSystem()
-{
-    FolderSystem fs;
-    fs.exists = [](const std::wstring& p) { return FolderAttributes(p) != INVALID_FILE_ATTRIBUTES; };
-    fs.isFolder = [](const std::wstring& p) {
-        DWORD attributes = FolderAttributes(p);
-        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-    };
-    fs.createFolder = [](const std::wstring& p) {
-        return ::CreateDirectoryW(p.c_str(), nullptr) != FALSE;
-    };
-    return fs;
-}
-
 } // namespace
 
 CSettingPanel::CSettingPanel() : CGuidePanel(IDD_SETTING_PANEL) {}
@@ -114,11 +67,6 @@ CSettingPanel::~CSettingPanel() = default;
 void CSettingPanel::SetUrlOpenerForTesting(UrlOpener opener)
 {
     g_openUrl = opener ? opener : &OpenUrlInShell;
-}
-
-void CSettingPanel::SetFolderBrowserForTesting(FolderBrowser browser)
-{
-    g_browseFolder = browser ? browser : &BrowseWithShell;
 }
 
 BOOL CSettingPanel::OnInitDialog()
@@ -425,50 +373,6 @@ void CSettingPanel::LayoutSettingsRows(const RECT& client, int toggleTop)
     MoveControl(m_stcFolder, folderRect);
 }
 
-std::wstring CSettingPanel::FolderText() const
-{
-    if (!m_edtFolder.m_hWnd)
-        return {};
-    int length = ::GetWindowTextLengthW(m_edtFolder);
-    if (length <= 0)
-        return {};
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    int copied = ::GetWindowTextW(m_edtFolder, &text[0], length + 1);
-    text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
-    return text;
-}
-
-void CSettingPanel::SetFolderText(const std::wstring& text)
-{
-    if (m_edtFolder.m_hWnd)
-        m_edtFolder.SetWindowText(text.c_str());
-}
-
-void CSettingPanel::RefuseFolder(const std::wstring& path)
-{
-    const ManifestInfo& manifest = TheInstallConfig().m_manifest;
-    std::wstring message = FormatUIText(Text(IDS_ERR_CREATE_FOLDER_FAILED), {path});
-    ::MessageBoxW(m_hWnd, message.c_str(), manifest.shortName.c_str(), MB_ICONWARNING | MB_OK);
-    SetFolderText(TheInstallConfig().m_strInstallFolder);
-}
-
-bool CSettingPanel::ValidateInstallFolder()
-{
-    if (!m_bLicenseAccepted)
-        return false;
-    const std::wstring path = DropFinalBackslash(FolderText());
-    // PathIsRelativeW is what Windows calls relative; the rules also refuse drive-relative
-    // texts, texts too long for a path, and paths that end up as no folder.
-    bool usable = FitsFolderBuffer(path, kInstallFolderChars) && !::PathIsRelativeW(path.c_str()) &&
-                  PrepareInstallFolder(path, RealFolderSystem());
-    if (!usable) {
-        RefuseFolder(path);
-        return false;
-    }
-    TheInstallConfig().m_strInstallFolder = path;
-    return true;
-}
-
 void CSettingPanel::OnInstall()
 {
     // A click that arrives while the panel is hidden (another panel current) does nothing.
@@ -477,60 +381,6 @@ void CSettingPanel::OnInstall()
     if (!ValidateInstallFolder())
         return;
     GoToNextPanel();
-}
-
-int CALLBACK CSettingPanel::BrowseCallback(HWND hwnd, UINT msg, LPARAM lParam, LPARAM data)
-{
-    if (msg == BFFM_INITIALIZED) {
-        if (data)
-            ::SendMessageW(hwnd, BFFM_SETSELECTIONW, TRUE, data);
-    } else if (msg == BFFM_SELCHANGED) {
-        wchar_t path[MAX_PATH] = {};
-        bool fileSystem = lParam &&
-                          ::SHGetPathFromIDListW(reinterpret_cast<PCIDLIST_ABSOLUTE>(lParam), path) &&
-                          path[0] != L'\0';
-        ::SendMessageW(hwnd, BFFM_ENABLEOK, 0, fileSystem ? TRUE : FALSE);
-    }
-    return 0;
-}
-
-void CSettingPanel::OnBrowse()
-{
-    const std::wstring text = FolderText();
-    if (!FitsFolderBuffer(text, kBrowseTextChars)) {
-        RefuseFolder(text);
-        return;
-    }
-    std::wstring start;
-    if (!text.empty()) {
-        wchar_t full[kBrowseFullPathChars] = {};
-        DWORD length = ::GetFullPathNameW(text.c_str(), kBrowseFullPathChars, full, nullptr);
-        // A result at least as large as the buffer is the size it would have needed.
-        if (length >= kBrowseFullPathChars) {
-            RefuseFolder(text);
-            return;
-        }
-        if (length > 0)
-            start = BrowseStartFolder(TrimBrowseBackslash(full), [](const std::wstring& p) {
-                return ::PathFileExistsW(p.c_str()) != FALSE;
-            });
-    }
-
-    const std::wstring title = Text(IDS_BROWSE_DEST_FOLDER);
-    wchar_t displayName[MAX_PATH] = {};
-    BROWSEINFOW info{};
-    info.hwndOwner = m_hWnd;
-    info.pidlRoot = nullptr;
-    info.pszDisplayName = displayName;
-    info.lpszTitle = title.c_str();
-    info.ulFlags = kBrowseFlags;
-    info.lpfn = &CSettingPanel::BrowseCallback;
-    info.lParam = start.empty() ? 0 : reinterpret_cast<LPARAM>(start.c_str());
-    std::wstring chosen;
-    if (!g_browseFolder(info, &chosen) || chosen.empty())
-        return;
-    TheInstallConfig().m_strInstallFolder = chosen;
-    SetFolderText(chosen);
 }
 
 void CSettingPanel::OnToggleFold()
