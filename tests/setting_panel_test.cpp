@@ -476,6 +476,66 @@ TEST_F(SettingPanelTest, BrowseStartsAtTheNearestExistingParentAndTakesTheChoice
     ::RemoveDirectoryW(temp.File(L"Apps").c_str());
 }
 
+// Finds the folder browser's dialog of a thread, notes whether one of its texts is the title
+// asked for, and cancels it.
+struct BrowserWatch
+{
+    DWORD threadId = 0;
+    std::wstring title;
+    std::atomic<bool> seen{false};
+    std::atomic<bool> titleShown{false};
+    std::atomic<bool> stop{false};
+
+    static BOOL CALLBACK FindChildText(HWND child, LPARAM self)
+    {
+        auto* watch = reinterpret_cast<BrowserWatch*>(self);
+        wchar_t text[256] = {};
+        ::GetWindowTextW(child, text, 256);
+        if (watch->title == text)
+            watch->titleShown = true;
+        return TRUE;
+    }
+    static BOOL CALLBACK FindDialog(HWND hwnd, LPARAM self)
+    {
+        auto* watch = reinterpret_cast<BrowserWatch*>(self);
+        wchar_t name[16] = {};
+        if (::IsWindowVisible(hwnd) && ::GetClassNameW(hwnd, name, 16) &&
+            lstrcmpW(name, L"#32770") == 0) {
+            watch->seen = true;
+            ::EnumChildWindows(hwnd, &FindChildText, self);
+            ::PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        }
+        return TRUE;
+    }
+    void Run()
+    {
+        DWORD start = ::GetTickCount();
+        while (!stop && !seen && ::GetTickCount() - start < 15000) {
+            ::EnumThreadWindows(threadId, &FindDialog, reinterpret_cast<LPARAM>(this));
+            ::Sleep(50);
+        }
+    }
+};
+
+TEST_F(SettingPanelTest, RealFolderBrowserOpensWithTheTitleAndCancelChangesNothing)
+{
+    CSettingPanel::SetFolderBrowserForTesting(nullptr); // the shell's own browser
+    TempFolder temp;
+    Open();
+    SetEditText(temp.File(L"Missing\\"));
+    BrowserWatch watch;
+    watch.threadId = ::GetCurrentThreadId();
+    watch.title = L"Browse to the destination folder.";
+    std::thread watcher([&watch] { watch.Run(); });
+    Click(panel.BrowseButton());
+    watch.stop = true;
+    watcher.join();
+    EXPECT_TRUE(watch.seen);
+    EXPECT_TRUE(watch.titleShown);
+    EXPECT_EQ(L"C:\\Program Files\\Pel Systems", TheInstallConfig().m_strInstallFolder);
+    EXPECT_EQ(temp.File(L"Missing\\"), EditText());
+}
+
 // Records the messages the folder browser's callback sends its dialog.
 struct CallbackRecorder : public CWnd
 {
