@@ -248,7 +248,10 @@ void CPelDialog::PaintFrame(HDC windowDc)
 
 void CPelDialog::DrawCaptionButton(HDC dc, const CaptionButton& button, const RECT& title) const
 {
-    if (!button.visible || !button.image || ::IsRectEmpty(&title))
+    // An emptied rect (Maximize and Restore of a window created unmaximised) draws nothing,
+    // although the button still counts as visible.
+    if (!button.visible || !button.image || ::IsRectEmpty(&title) ||
+        ::IsRectEmpty(&button.imageRect))
         return;
     SIZE frame = CaptionButtonFrameSize(button);
     if (frame.cx <= 0 || frame.cy <= 0)

@@ -98,7 +98,9 @@ body() {
         wine reg add "HKCR\\$scheme\\shell\\open\\command" /ve /d "\"$recorder\" \"%1\"" /f >/dev/null 2>&1
     done
     export PEL_RECORD_ARGS_FILE="$(winepath -w "$demo/browser.txt")"
-    wineserver -p
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    wineserver -p 2>/dev/null || true
     failed=""
     for s in $scenarios; do
         run "$s" || failed="$failed $s"

@@ -183,6 +183,10 @@ TEST_P(PelDialogTest, CloseThenMinimizeFromTheRightOneScaledPixelBelowTheTop)
         EXPECT_LT(image.CountColour(r, Palette().FrameBackground), area) << id;
         EXPECT_EQ(Palette().FrameBackground, ButtonCorner(image, id)) << id;
     }
+    // The emptied Maximize leaves no trace where its rect was moved to (the left edge of
+    // Close): the band of Close above its own glyph is plain frame colour.
+    RECT band = {close.left, close.top, close.right, Button(kCaptionClose).imageRect.top};
+    EXPECT_TRUE(image.AllColour(band, Palette().FrameBackground));
 }
 
 TEST_P(PelDialogTest, ClientIsInsetByCaptionAndBorder)
