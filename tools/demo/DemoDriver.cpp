@@ -180,7 +180,7 @@ HWND RunSettingsPanel(CProgram& installer, const wchar_t* shotName)
     Shot(main, shotName);
     HWND install = PanelControl(main, 133);
     Click(install);
-    if (!WaitForPanel(main, StatusPanel, 3000, installer.Process())) {
+    if (!WaitForPanel(main, StatusPanel, 10000, installer.Process())) {
         Note("Install is not enabled yet: ticking the licence check box");
         Click(PanelControl(main, 134));
         Sleep(300);

@@ -164,8 +164,13 @@ bool WaitForPanel(HWND main, int panel, DWORD timeoutMs, HANDLE process)
 {
     DWORD start = ::GetTickCount();
     do {
-        if (::IsWindow(main) && ShownPanel(main) == panel)
+        if (::IsWindow(main) && ShownPanel(main) == panel) {
+            // A panel that has just appeared may still be taking the activation from the
+            // system; a click in those first moments can lose its capture. A person looks
+            // before clicking anyway.
+            ::Sleep(200);
             return true;
+        }
         if (ProcessEnded(process) || !::IsWindow(main))
             return false;
         ::Sleep(50);
@@ -200,7 +205,14 @@ bool Click(HWND control)
         return false;
     RECT rc = {};
     ::GetClientRect(control, &rc);
-    LPARAM at = MAKELPARAM((rc.right - rc.left) / 2, (rc.bottom - rc.top) / 2);
+    POINT centre = {(rc.right - rc.left) / 2, (rc.bottom - rc.top) / 2};
+    LPARAM at = MAKELPARAM(centre.x, centre.y);
+    // The pointer goes there too, so that what the system reports about it agrees with the
+    // messages.
+    POINT screen = centre;
+    ::ClientToScreen(control, &screen);
+    ::SetCursorPos(screen.x, screen.y);
+    ::Sleep(50);
     ::PostMessageW(control, WM_MOUSEMOVE, 0, at);
     ::PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
     ::PostMessageW(control, WM_LBUTTONUP, 0, at);
