@@ -255,7 +255,7 @@ int wmain(int argc, wchar_t** argv)
         ::Sleep(kSettleMs);
     }
 
-    std::vector<double> inst, main, mini;
+    std::vector<double> inst, mainShown, mini;
     SIZE instOuter = {0, 0}, miniOuter = {0, 0};
     std::wprintf(L"%-5ls %12ls %12ls %14ls\n", L"run", L"installer", L"minimal", L"(main window)");
     for (int i = 0; i < runs; ++i) {
@@ -274,7 +274,7 @@ int wmain(int argc, wchar_t** argv)
         if (!Report(L"installer", a) || !Report(L"minimal dialog", b))
             return 1;
         inst.push_back(a.windowMs);
-        main.push_back(a.mainMs);
+        mainShown.push_back(a.mainMs);
         mini.push_back(b.windowMs);
         instOuter = a.outer;
         miniOuter = b.outer;
@@ -283,7 +283,7 @@ int wmain(int argc, wchar_t** argv)
     }
     ::timeEndPeriod(1);
 
-    Summary si = Summarise(inst), sm = Summarise(main), sd = Summarise(mini);
+    Summary si = Summarise(inst), sm = Summarise(mainShown), sd = Summarise(mini);
     std::wprintf(L"\n%-38ls %9ls %9ls %9ls\n", L"time from CreateProcess (ms)", L"min", L"median",
                  L"max");
     PrintSummary(L"installer: settings panel visible", si);
