@@ -75,7 +75,10 @@ stop_serving() { kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null 
 run() {
     # run <scenario>: the scenario against the right site, inside the display.
     case $1 in
-    outdated) app="$demo/app-outdated"; serve "$demo/site-outdated" ;;
+    outdated)
+        app="$demo/app-outdated"; serve "$demo/site-outdated"
+        # A slow version document keeps the self-check window up long enough to be seen.
+        python3 -c "import urllib.request; urllib.request.urlopen('http://127.0.0.1:$port/__control/set?path=/version.xml&delay=2500&times=1')" ;;
     server-down) app="$demo/app-down"; serve "$demo/site" ;;
     *) app="$demo/app"; serve "$demo/site" ;;
     esac

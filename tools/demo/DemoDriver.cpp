@@ -118,18 +118,24 @@ void ReportInstallation(const std::wstring& expectVersion)
     Note("registry LanguagePacks\\InitialLangID = " + std::to_string(lang));
 }
 
-// The product started by Start Now holds its semaphore; close its window again.
+// The product started by Start Now holds its semaphore; close its window again and wait
+// until it has ended, so that the next scenario does not find it running.
 bool WaitProductStartedAndClose(DWORD timeoutMs)
 {
     DWORD start = GetTickCount();
     bool running = false;
     while (!(running = SemaphoreExists(kEditorSemaphore)) && GetTickCount() - start < timeoutMs)
         Sleep(100);
-    if (HWND product = FindWindowW(kEditorWindowClass, nullptr)) {
-        Sleep(500);
+    if (!running)
+        return false;
+    HWND product = nullptr;
+    for (start = GetTickCount(); !product && GetTickCount() - start < 10000; Sleep(100))
+        product = FindWindowW(kEditorWindowClass, nullptr);
+    if (product)
         PostMessageW(product, WM_CLOSE, 0, 0);
-    }
-    return running;
+    for (start = GetTickCount(); SemaphoreExists(kEditorSemaphore) && GetTickCount() - start < 10000;)
+        Sleep(100);
+    return true;
 }
 
 // The address the last "browser" start was given, waiting up to timeoutMs for it.
@@ -257,6 +263,13 @@ void ScenarioUpdate(const std::wstring& exe, const std::wstring& freshMsi)
         Check(result == ERROR_SUCCESS, "product 7.0.0.1 installed beforehand (result " +
                                            std::to_string(result) + ")");
     }
+    // An installed client marks itself with the subkey LClient; the installer then takes the
+    // update package (patch_url) instead of the full one.
+    HKEY client = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kProductKey) + L"\\LClient").c_str(), 0, nullptr, 0,
+                        KEY_WRITE | KEY_WOW64_64KEY, nullptr, &client, nullptr) == ERROR_SUCCESS)
+        RegCloseKey(client);
+    Note("product key marked with LClient: the update package will be used");
     CProgram installer;
     Check(installer.Start(exe, L""), "installer started over the installed product");
     HWND main = WaitMainWindow(installer.Pid(), 60000);
@@ -287,8 +300,10 @@ void ScenarioOutdated(const std::wstring& exe)
         validator = FindValidatorWindow(installer.Pid());
         Sleep(20);
     }
-    if (validator && IsWindowVisible(validator))
+    if (validator && IsWindowVisible(validator)) {
+        Note("self-check window: \"" + Narrow(WindowText(validator)) + "\"");
         Shot(validator, L"validation");
+    }
     FinishRun(installer, 60000, 0);
     // The successor: another PelWebInstaller process with its own main window.
     HWND successor = nullptr;
