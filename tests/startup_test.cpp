@@ -3,6 +3,7 @@
 #include "app/PelMasterInstallerApp.h"
 #include "engine/RunOutcome.h"
 #include "WinTestSupport.h"
+#include "tools/demo/InstallerDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -291,12 +292,27 @@ protected:
     HWND m_window = nullptr;
 };
 
-TEST_F(InstallerProcess, FirstInstanceShowsItsWindowAndClosesWithExitCodeZero)
+namespace {
+
+// Closes the installer as a person would on its settings panel: the close request is asked
+// about and confirmed; the run ends as cancelled by the user.
+long CloseAndConfirm(HWND window, HANDLE process)
+{
+    ::PostMessageW(window, WM_CLOSE, 0, 0);
+    driver::MessageBoxInfo box;
+    if (!driver::WaitMessageBox(::GetProcessId(process), 15000, &box))
+        return -2;
+    driver::AnswerMessageBox(box, IDYES);
+    return WaitExitCode(process, 15000);
+}
+
+} // namespace
+
+TEST_F(InstallerProcess, FirstInstanceShowsItsWindowAndAConfirmedCloseEndsItAsCancelled)
 {
     StartFirst();
     EXPECT_TRUE(SemaphoreExists());
-    ::PostMessageW(m_window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0, WaitExitCode(m_first.handle.Get(), 15000));
+    EXPECT_EQ(1602, CloseAndConfirm(m_window, m_first.handle.Get()));
     EXPECT_FALSE(SemaphoreExists());
 }
 
@@ -311,8 +327,7 @@ TEST_F(InstallerProcess, SecondStartRestoresTheMinimisedFirstWindow)
     EXPECT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == m_window; }, 5000))
         << "foreground window: " << ::GetForegroundWindow();
 
-    ::PostMessageW(m_window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0, WaitExitCode(m_first.handle.Get(), 15000));
+    EXPECT_EQ(1602, CloseAndConfirm(m_window, m_first.handle.Get()));
 }
 
 TEST_F(InstallerProcess, SecondStartBringsTheFirstToTheForeground)
@@ -334,8 +349,7 @@ TEST_F(InstallerProcess, SecondStartBringsTheFirstToTheForeground)
         << "foreground window: " << ::GetForegroundWindow();
     ::DestroyWindow(other);
 
-    ::PostMessageW(m_window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0, WaitExitCode(m_first.handle.Get(), 15000));
+    EXPECT_EQ(1602, CloseAndConfirm(m_window, m_first.handle.Get()));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -372,7 +386,9 @@ private:
         while (!m_stop) {
             HWND box = ::FindWindowW(L"#32770", m_caption.c_str());
             DWORD pid = 0;
-            if (box && ::GetWindowThreadProcessId(box, &pid) == m_threadId) {
+            // Found during its creation the box may not hold its icon and texts yet: it is
+            // read once it shows.
+            if (box && ::IsWindowVisible(box) && ::GetWindowThreadProcessId(box, &pid) == m_threadId) {
                 Read(box);
                 found = true;
                 ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);

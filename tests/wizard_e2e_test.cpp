@@ -312,3 +312,38 @@ TEST_F(WizardE2e, InstallCreatesMissingFoldersAndAcceptsADriveRoot)
     AnswerMessageBox(box, IDYES);
     EXPECT_EQ(second.WaitExit(30000), 1602);
 }
+
+TEST_F(WizardE2e, LanguageOptionShowsGermanTextsFromTheStart)
+{
+    HWND main = Launch(L"/n /lang 1031");
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(WaitForPanel(main, SettingsPanel, 10000, m_installer.Process()));
+    wchar_t german[256] = L"";
+    GetPrivateProfileStringW(L"UISTRING", L"IDS_ACCEPT_LICENSE_TERMS", L"", german, 256,
+                             (m_stage.Folder() + L"\\language\\1031\\string.ini").c_str());
+    ASSERT_NE(std::wstring(german), L"");
+    EXPECT_EQ(WindowText(PanelControl(main, 135)), german);
+    EXPECT_EQ(SendMessageW(PanelControl(main, 141), CB_GETCURSEL, 0, 0), 1) << "Deutsch selected";
+    PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    Answer(IDYES);
+    EXPECT_EQ(m_installer.WaitExit(20000), 1602);
+}
+
+TEST_F(WizardE2e, ClosingTheSuccessPanelOpensTheHomePageAndEndsWithoutAsking)
+{
+    e2e::CProductCleanup cleanup;
+    ASSERT_TRUE(cleanup.Held());
+    e2e::CBrowserRecorder browser;
+    HWND main = Launch(L"/n");
+    ASSERT_NE(main, nullptr);
+    PressInstall(main);
+    ASSERT_TRUE(WaitForPanel(main, SuccessPanel, kInstallTimeoutMs, m_installer.Process()));
+    browser.Clear();
+    PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(m_installer.WaitExit(20000), 0);
+    MessageBoxInfo box;
+    EXPECT_FALSE(WaitMessageBox(m_installer.Pid(), 0, &box));
+    EXPECT_EQ(browser.LastAddress(5000), L"https://www.pel-systems.com/varo-pro/7/welcome");
+    Sleep(1500);
+    EXPECT_FALSE(SemaphoreExists(L"QuilloVaroInstance_70")) << "closing must not start the product";
+}
