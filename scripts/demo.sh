@@ -11,6 +11,8 @@
 # server-down; "all" runs every one.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
+# Taken whole before parsing, for running again inside the virtual screen.
+args="$*"
 dpi=96
 while [ $# -gt 0 ]; do
     case $1 in
@@ -29,7 +31,8 @@ if [ -z "${PEL_DEMO_HEADLESS:-}" ]; then
     if [ -z "${DISPLAY:-}" ]; then
         # No screen: run everything again inside a virtual one, driven by the demo driver.
         WINEPREFIX="$root/build/demo/wineprefix" wineserver -k 2>/dev/null || true
-        exec env PEL_DEMO_HEADLESS=1 xvfb-run -a -s '-screen 0 1280x1024x24' "$0" "$@"
+        # shellcheck disable=SC2086 # the arguments are words without blanks
+        exec env PEL_DEMO_HEADLESS=1 xvfb-run -a -s '-screen 0 1280x1024x24' "$0" $args
     fi
 fi
 [ -f "$root/build/windows/build.ninja" ] || cmake --preset windows >/dev/null
