@@ -53,44 +53,20 @@ bool CPelButton::PreTranslateMessage(MSG* msg)
 
 void CPelButton::OnLButtonDown()
 {
-    if (!m_bCaptured) {
-        ::SetCapture(m_hWnd);
-        m_bCaptured = true;
-        m_bPressed = true;
-    }
+    m_click.Press(m_hWnd);
     Invalidate(FALSE);
 }
 
 void CPelButton::OnLButtonUp(LPARAM lParam)
 {
-    if (m_bCaptured) {
-        // Cleared first: the WM_CAPTURECHANGED that ReleaseCapture sends is then ours.
-        m_bCaptured = false;
-        ::ReleaseCapture();
-    }
-    if (m_bPressed) {
-        m_bPressed = false;
-        RECT client;
-        GetClientRect(&client);
-        POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        if (::PtInRect(&client, pt)) {
-            int id = ::GetDlgCtrlID(m_hWnd);
-            ::PostMessageW(GetParent(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                           reinterpret_cast<LPARAM>(m_hWnd));
-        }
-    }
+    m_click.Release(m_hWnd, lParam);
     Invalidate(TRUE);
 }
 
 void CPelButton::OnCaptureChanged(HWND newCapture)
 {
-    // Capture taken away while held (another window, a menu, a message box): the press can
-    // no longer end in a release we see, so it must not stay drawn or count later.
-    if (m_bCaptured && newCapture != m_hWnd) {
-        m_bCaptured = false;
-        m_bPressed = false;
+    if (m_click.CaptureChanged(m_hWnd, newCapture))
         Invalidate(FALSE);
-    }
 }
 
 LRESULT CPelButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
@@ -165,8 +141,8 @@ void CPelButton::DrawContent(HDC dc, int width, int height)
         CBrushHandle normal(::CreateSolidBrush(m_crNormal));
         ::FillRect(dc, &rc, normal.Get());
     }
-    if (m_bHover || m_bPressed) {
-        CBrushHandle fill(::CreateSolidBrush(m_bPressed ? m_crPressed : m_crHover));
+    if (m_bHover || m_click.IsPressed()) {
+        CBrushHandle fill(::CreateSolidBrush(m_click.IsPressed() ? m_crPressed : m_crHover));
         CPenHandle pen(::CreatePen(PS_SOLID, 1, m_crBorder));
         CSelectObject selectBrush(dc, fill.Get());
         CSelectObject selectPen(dc, pen.Get());

@@ -3,6 +3,7 @@
 // caption. Used as a subclassed dialog item (check boxes, the settings toggle, browse).
 #pragma once
 
+#include "controls/ButtonClickCycle.h"
 #include "controls/Images.h"
 #include "framework/Controls.h"
 
@@ -23,8 +24,8 @@ public:
 
     // State, for the owner and for tests.
     bool IsHover() const { return m_bHover; }
-    bool IsPressed() const { return m_bPressed; }
-    bool IsCaptured() const { return m_bCaptured; }
+    bool IsPressed() const { return m_click.IsPressed(); }
+    bool IsCaptured() const { return m_click.IsCaptured(); }
     bool IsTracking() const { return m_bTracking; }
     const std::wstring& GetCaption() const { return m_strCaption; }
     HBITMAP GetImageBitmap() const { return m_hImage; }
@@ -62,6 +63,5 @@ private:
     BLENDFUNCTION m_blend;
     bool m_bTracking = false;
     bool m_bHover = false;
-    bool m_bPressed = false;
-    bool m_bCaptured = false;
+    CButtonClickCycle m_click;
 };

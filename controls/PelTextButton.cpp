@@ -62,13 +62,8 @@ void CPelTextButton::SetButtonText(const std::wstring& text)
 void CPelTextButton::SetButtonEnabled(bool enabled)
 {
     m_bHover = false;
-    m_bPressed = false;
     m_bTracking = false;
-    if (m_bCaptured) {
-        m_bCaptured = false;
-        if (m_hWnd && ::GetCapture() == m_hWnd)
-            ::ReleaseCapture();
-    }
+    m_click.Reset(m_hWnd);
     if (m_bEnabled == enabled)
         return;
     m_bEnabled = enabled;
@@ -107,7 +102,7 @@ COLORREF CPelTextButton::StateColor() const
         return m_crDisabled;
     if (m_bHover)
         return m_crHover;
-    return m_bPressed ? m_crPressed : m_crNormal;
+    return m_click.IsPressed() ? m_crPressed : m_crNormal;
 }
 
 COLORREF CPelTextButton::StateTextColor() const
@@ -116,7 +111,7 @@ COLORREF CPelTextButton::StateTextColor() const
         return m_crDisabledText;
     if (m_bHover)
         return m_crHoverText;
-    return m_bPressed ? m_crPressedText : m_crNormalText;
+    return m_click.IsPressed() ? m_crPressedText : m_crNormalText;
 }
 
 // Makes whatever device object is missing, so that one that failed before is tried again
@@ -239,32 +234,13 @@ bool CPelTextButton::PreTranslateMessage(MSG* msg)
 
 void CPelTextButton::OnLButtonDown()
 {
-    if (!m_bCaptured) {
-        ::SetCapture(m_hWnd);
-        m_bCaptured = true;
-        m_bPressed = true;
-    }
+    m_click.Press(m_hWnd);
     Invalidate(FALSE);
 }
 
 void CPelTextButton::OnLButtonUp(LPARAM lParam)
 {
-    if (m_bCaptured) {
-        // Cleared first: the WM_CAPTURECHANGED that ReleaseCapture sends is then ours.
-        m_bCaptured = false;
-        ::ReleaseCapture();
-    }
-    if (m_bPressed) {
-        m_bPressed = false;
-        RECT client;
-        GetClientRect(&client);
-        POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        if (::PtInRect(&client, pt)) {
-            int id = ::GetDlgCtrlID(m_hWnd);
-            ::PostMessageW(GetParent(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                           reinterpret_cast<LPARAM>(m_hWnd));
-        }
-    }
+    m_click.Release(m_hWnd, lParam);
     Invalidate(FALSE);
 }
 
@@ -311,10 +287,7 @@ LRESULT CPelTextButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_CAPTURECHANGED:
         // Capture taken away while held: the press cannot end in a release we see.
-        if (m_bCaptured && reinterpret_cast<HWND>(lParam) != m_hWnd) {
-            m_bCaptured = false;
-            m_bPressed = false;
-        }
+        m_click.CaptureChanged(m_hWnd, reinterpret_cast<HWND>(lParam));
         result = CButton::WindowProc(msg, wParam, lParam);
         Invalidate(FALSE);
         return result;

@@ -3,6 +3,7 @@
 // disabled by its owner (SetButtonEnabled), which greys it and makes it ignore the mouse.
 #pragma once
 
+#include "controls/ButtonClickCycle.h"
 #include "framework/Controls.h"
 #include "framework/Handles.h"
 
@@ -36,8 +37,8 @@ public:
     const std::wstring& GetButtonText() const { return m_strText; }
     bool IsButtonEnabled() const { return m_bEnabled; }
     bool IsHover() const { return m_bHover; }
-    bool IsPressed() const { return m_bPressed; }
-    bool IsCaptured() const { return m_bCaptured; }
+    bool IsPressed() const { return m_click.IsPressed(); }
+    bool IsCaptured() const { return m_click.IsCaptured(); }
     bool IsTracking() const { return m_bTracking; }
     float GetCornerRadiusX() const { return m_fRadiusX; }
     float GetCornerRadiusY() const { return m_fRadiusY; }
@@ -90,8 +91,7 @@ private:
     std::wstring m_strText;
     bool m_bEnabled = true;
     bool m_bHover = false;
-    bool m_bPressed = false;
-    bool m_bCaptured = false;
+    CButtonClickCycle m_click;
     bool m_bTracking = false;
     float m_fRadiusX;
     float m_fRadiusY;

@@ -3,6 +3,8 @@
 // message pump that pre-translates like the framework's modal loop.
 #pragma once
 
+#include "GdiTestSupport.h"
+
 #include "CaptureTestSupport.h"
 #include "framework/Wnd.h"
 
@@ -122,19 +124,10 @@ inline RECT BoxOfOtherPixels(const CapturedImage& image, const RECT& rect, COLOR
     return box;
 }
 
-// Live GDI objects of this process. Wine's GetGuiResources is a stub that answers 0; there
-// a handle whose high word is 0 names its table slot in any generation, so the live slots
-// can be counted directly.
+// Live GDI objects of this process (see GdiTestSupport.h).
 inline int CountGdiObjects()
 {
-    DWORD count = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
-    if (count != 0)
-        return static_cast<int>(count);
-    int live = 0;
-    for (UINT_PTR slot = 1; slot < 0x10000; ++slot)
-        if (::GetObjectType(reinterpret_cast<HGDIOBJ>(slot)) != 0)
-            ++live;
-    return live;
+    return CountLiveGdiObjects();
 }
 
 } // namespace testing_support

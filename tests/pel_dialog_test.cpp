@@ -2,6 +2,7 @@
 
 #include "controls/Theme.h"
 #include "CaptureTestSupport.h"
+#include "GdiTestSupport.h"
 #include "WinTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -434,26 +435,6 @@ TEST_P(PelDialogTest, ResizeKeepsARectangularRegionAndCallsTheLayoutHook)
     EXPECT_EQ(500 - X(1), Button(kCaptionClose).buttonRect.right);
 }
 
-// Live GDI objects of this process. Where GetGuiResources is not implemented (Wine answers 0),
-// the free handle slots are counted instead: their number falls by one per live object.
-int LiveGdiObjects()
-{
-    DWORD count = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
-    if (count)
-        return static_cast<int>(count);
-    std::vector<HBRUSH> probes;
-    probes.reserve(70000);
-    while (probes.size() < 70000) {
-        HBRUSH b = ::CreateSolidBrush(RGB(1, 2, 3));
-        if (!b)
-            break;
-        probes.push_back(b);
-    }
-    for (HBRUSH b : probes)
-        ::DeleteObject(b);
-    return -static_cast<int>(probes.size());
-}
-
 TEST_P(PelDialogTest, FrameRepaintsCreateNoLastingGdiObjects)
 {
     CIconHandle icon = RedIcon(32);
@@ -462,12 +443,12 @@ TEST_P(PelDialogTest, FrameRepaintsCreateNoLastingGdiObjects)
     m_dialog->SetCaptionButtonDisabled(kCaptionMinimize, true);
     MoveTo(Centre(Button(kCaptionClose).buttonRect), HTCLOSE);
     m_dialog->RepaintFrame();
-    int before = LiveGdiObjects();
+    int before = testing_support::CountLiveGdiObjects();
     for (int i = 0; i < 100; ++i) {
         m_dialog->RepaintFrame();
         m_dialog->SendMessage(WM_NCPAINT, 1, 0);
     }
-    int after = LiveGdiObjects();
+    int after = testing_support::CountLiveGdiObjects();
     ::testing::Test::RecordProperty("GdiObjectsBefore", before);
     ::testing::Test::RecordProperty("GdiObjectsAfter", after);
     EXPECT_LE(after, before) << "GDI objects before " << before << ", after " << after;

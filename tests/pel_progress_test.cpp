@@ -1,6 +1,6 @@
 // The progress bar as a real child window: what it draws for a position, read back as pixels.
 #include "CaptureTestSupport.h"
-#include "GdiCountTestSupport.h"
+#include "GdiTestSupport.h"
 #include "controls/PelProgress.h"
 #include "framework/Wnd.h"
 
@@ -263,13 +263,13 @@ TEST_F(PelProgressTest, LostTargetIsRecreatedOnTheNextPaint)
 TEST_F(PelProgressTest, RepaintsDoNotLeakGdiObjects)
 {
     Show(1);
-    int before = LiveGdiObjectCount();
+    int before = testing_support::CountLiveGdiObjects();
     for (int i = 0; i < 500; ++i) {
         bar.SetPos(i * 2);
         ::RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     }
     PumpMessages(10);
-    int after = LiveGdiObjectCount();
+    int after = testing_support::CountLiveGdiObjects();
     // A leak of one object per paint would show as 500 more.
     EXPECT_LE(after, before + 2) << "GDI objects before " << before << ", after " << after;
     std::printf("GDI objects before %d, after %d (negative: free slots counted)\n", before, after);

@@ -1,7 +1,7 @@
 // The slide show as a real child window with its clock under the test's control: which
 // pictures it draws where, its click request and cursor.
 #include "CaptureTestSupport.h"
-#include "GdiCountTestSupport.h"
+#include "GdiTestSupport.h"
 #include "WinTestSupport.h"
 #include "controls/Images.h"
 #include "controls/PelSliderShowCtrl.h"
@@ -365,12 +365,12 @@ TEST_F(PelSlideShowTest, RepaintsDoNotLeakGdiObjects)
 {
     AddThree();
     At(7.8);
-    int before = LiveGdiObjectCount();
+    int before = testing_support::CountLiveGdiObjects();
     for (int i = 0; i < 500; ++i) {
         g_now = kStart + 7500 + i * 40;
         ::RedrawWindow(show, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     }
-    int after = LiveGdiObjectCount();
+    int after = testing_support::CountLiveGdiObjects();
     // A leak of one object per paint would show as 500 more.
     EXPECT_LE(after, before + 2) << "GDI objects before " << before << ", after " << after;
     std::printf("GDI objects before %d, after %d (negative: free slots counted)\n", before, after);
