@@ -214,6 +214,31 @@ TEST_F(WizardE2e, RunningProductProgramIsReportedRetryWaitsAndCancelEnds)
     EXPECT_EQ(e2e::ProductVersion(), L"");
 }
 
+TEST_F(WizardE2e, RunningProductProgramClosedBeforeRetryLetsTheInstallationGoOn)
+{
+    e2e::CProductCleanup cleanup;
+    ASSERT_TRUE(cleanup.Held());
+    CProgram recorder;
+    ASSERT_TRUE(recorder.Start(e2e::ProductProgramPath(L"VARO Pro Video Recorder 7.exe"), L""));
+    ASSERT_TRUE(WaitSemaphore(L"QuilloVaroVRInstance_70", 10000));
+
+    HWND main = Launch(L"/n");
+    ASSERT_NE(main, nullptr);
+    PressInstall(main);
+    MessageBoxInfo box;
+    ASSERT_TRUE(WaitMessageBox(m_installer.Pid(), 10000, &box));
+    EXPECT_NE(box.text.find(L"VARO Pro Video Recorder 7.exe\r\n"), std::wstring::npos);
+    // The person closes the program, then chooses Retry: the work starts.
+    recorder.Kill();
+    ASSERT_TRUE(WaitUntil([] { return !SemaphoreExists(L"QuilloVaroVRInstance_70"); }));
+    AnswerMessageBox(box, IDRETRY);
+    EXPECT_TRUE(WaitForPanel(main, SuccessPanel, kInstallTimeoutMs, m_installer.Process()));
+    EXPECT_FALSE(WaitMessageBox(m_installer.Pid(), 0, &box)) << "asked again after Retry";
+    PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(m_installer.WaitExit(20000), 0);
+    ExpectProductInstalled(L"7.0.0.1");
+}
+
 TEST_F(WizardE2e, SettingsPanelFoldsSwitchesToALinkFirstLanguageAndRefusesARelativeFolder)
 {
     // A Japanese language pack adds Japanese as the last entry of the language list; its
