@@ -106,9 +106,10 @@ private:
     int X(int v) const { return DpiScaleX(v); }
     int Y(int v) const { return DpiScaleY(v); }
 
-    HWND Child(const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int w, int h, UINT id)
+    HWND Child(const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int w, int h, UINT id,
+               DWORD exStyle = 0)
     {
-        return ::CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, X(x), Y(y), X(w), Y(h), m_hWnd,
+        return ::CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, X(x), Y(y), X(w), Y(h), m_hWnd,
                                  reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), ::GetModuleHandleW(nullptr),
                                  nullptr);
     }
@@ -229,9 +230,10 @@ private:
         }
         for (int i = 0; i < 3; ++i) {
             auto edit = std::make_unique<CPelEdit>();
+            // A dialog template's bordered edit field becomes a client-edge one, as here.
             edit->SubclassWindow(Child(L"EDIT", L"C:\\Program Files\\Pel Systems\\VARO Pro 7",
-                                       WS_BORDER | ES_AUTOHSCROLL | (i == 2 ? ES_READONLY : 0), 20 + i * 260, 350,
-                                       240, 24, id++));
+                                       ES_AUTOHSCROLL | (i == 2 ? ES_READONLY : 0), 20 + i * 260, 350, 240, 24,
+                                       id++, WS_EX_CLIENTEDGE));
             edit->SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(TextFont()), TRUE);
             edit->SetBackgroundColor(Palette().FieldBackground);
             edit->SetBorderColor(Palette().FieldBackground);
