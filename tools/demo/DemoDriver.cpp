@@ -115,7 +115,8 @@ void ReportInstallation(const std::wstring& expectVersion)
     Check(!exe.empty() && PathFileExistsW(exe.c_str()), "registry exe = " + Narrow(exe) + " (file present)");
     DWORD lang = RegistryDword(HKEY_LOCAL_MACHINE, (std::wstring(kProductKey) + L"\\LanguagePacks").c_str(),
                                L"InitialLangID");
-    Note("registry LanguagePacks\\InitialLangID = " + std::to_string(lang));
+    Note("registry LanguagePacks\\InitialLangID = " +
+         (lang == 0xFFFFFFFF ? std::string("(not written in this run)") : std::to_string(lang)));
 }
 
 // The product started by Start Now holds its semaphore; close its window again and wait
