@@ -1,5 +1,6 @@
 #include "controls/PelButton.h"
 
+#include "controls/BufferedPaint.h"
 #include "controls/Fonts.h"
 #include "controls/Palette.h"
 #include "framework/Handles.h"
@@ -112,26 +113,8 @@ bool CPelButton::OnChildNotify(UINT msg, WPARAM, LPARAM lParam, LRESULT* result)
 
 void CPelButton::DrawItem(const DRAWITEMSTRUCT& item)
 {
-    const RECT& rc = item.rcItem;
-    int width = rc.right - rc.left;
-    int height = rc.bottom - rc.top;
-    if (width <= 0 || height <= 0)
-        return;
-    CMemoryDC memDC(item.hDC);
-    CBitmapHandle buffer(::CreateCompatibleBitmap(item.hDC, width, height));
-    if (!memDC.Get() || !buffer) {
-        // No memory for the buffer: draw straight into the item DC rather than not at all.
-        int saved = ::SaveDC(item.hDC);
-        ::SetViewportOrgEx(item.hDC, rc.left, rc.top, nullptr);
-        DrawContent(item.hDC, width, height);
-        ::RestoreDC(item.hDC, saved);
-        return;
-    }
-    {
-        CSelectObject selectBuffer(memDC, buffer.Get());
-        DrawContent(memDC, width, height);
-        ::BitBlt(item.hDC, rc.left, rc.top, width, height, memDC, 0, 0, SRCCOPY);
-    }
+    DrawDoubleBuffered(item.hDC, item.rcItem,
+                       [this](HDC dc, int width, int height) { DrawContent(dc, width, height); });
 }
 
 void CPelButton::DrawContent(HDC dc, int width, int height)

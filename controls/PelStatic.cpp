@@ -1,5 +1,6 @@
 #include "controls/PelStatic.h"
 
+#include "controls/BufferedPaint.h"
 #include "controls/Dpi.h"
 #include "framework/Handles.h"
 
@@ -34,28 +35,13 @@ bool CPelStatic::OnChildNotify(UINT msg, WPARAM, LPARAM lParam, LRESULT* result)
 void CPelStatic::DrawItem(const DRAWITEMSTRUCT& item)
 {
     const RECT& rc = item.rcItem;
-    int width = rc.right - rc.left;
-    int height = rc.bottom - rc.top;
-    if (width <= 0 || height <= 0)
-        return;
-    CMemoryDC memDC(item.hDC);
-    CBitmapHandle buffer(::CreateCompatibleBitmap(item.hDC, width, height));
-    if (memDC.Get() && buffer) {
-        CSelectObject selectBuffer(memDC, buffer.Get());
+    DrawDoubleBuffered(item.hDC, rc, [this](HDC dc, int width, int height) {
         RECT local = {0, 0, width, height};
         CBrushHandle background(::CreateSolidBrush(m_crBackground));
-        ::FillRect(memDC, &local, background.Get());
+        ::FillRect(dc, &local, background.Get());
         if (!m_strText.empty())
-            DrawLabelText(memDC, m_strText, &local);
-        ::BitBlt(item.hDC, rc.left, rc.top, width, height, memDC, 0, 0, SRCCOPY);
-    } else {
-        // No memory for the buffer: draw straight into the item DC rather than not at all.
-        RECT target = rc;
-        CBrushHandle background(::CreateSolidBrush(m_crBackground));
-        ::FillRect(item.hDC, &target, background.Get());
-        if (!m_strText.empty())
-            DrawLabelText(item.hDC, m_strText, &target);
-    }
+            DrawLabelText(dc, m_strText, &local);
+    });
     if (m_bLink && m_bFocused) {
         RECT focus = {rc.left + 2, rc.top + 2, rc.right - 2, rc.bottom - 2};
         ::DrawFocusRect(item.hDC, &focus);
