@@ -2,6 +2,7 @@
 #include "controls/PelEdit.h"
 
 #include "CaptureTestSupport.h"
+#include "ControlHostTestSupport.h"
 #include "GdiTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -30,22 +31,6 @@ void RegisterHostClass()
     wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
     ::RegisterClassW(&wc);
-}
-
-// Dispatches queued messages the way the dialogs' modal loop does: pre-translation first.
-void PumpWithPreTranslate(HWND top, DWORD milliseconds)
-{
-    DWORD start = ::GetTickCount();
-    do {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (CWnd::WalkPreTranslateTree(top, &msg))
-                continue;
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        ::Sleep(5);
-    } while (::GetTickCount() - start < milliseconds);
 }
 
 // Holds Ctrl down in this thread's key state for as long as it lives.
@@ -335,7 +320,7 @@ TEST_F(PelEditTest, RightClickSelectsAllWithoutAContextMenuThenClears)
     UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &CloseAnyMenu);
     edit.PostMessage(WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 8));
     edit.PostMessage(WM_RBUTTONUP, 0, MAKELPARAM(5, 8));
-    PumpWithPreTranslate(host, 300);
+    testing_support::PumpPreTranslated(host, 300);
     EXPECT_FALSE(g_menuSeen);
     EXPECT_TRUE(edit.IsActive());
     EXPECT_EQ(::GetFocus(), edit.m_hWnd);
@@ -344,7 +329,7 @@ TEST_F(PelEditTest, RightClickSelectsAllWithoutAContextMenuThenClears)
     // Already active: the second right click clears the selection.
     edit.PostMessage(WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 8));
     edit.PostMessage(WM_RBUTTONUP, 0, MAKELPARAM(5, 8));
-    PumpWithPreTranslate(host, 300);
+    testing_support::PumpPreTranslated(host, 300);
     ::KillTimer(nullptr, timer);
     EXPECT_FALSE(g_menuSeen);
     auto cleared = Selection();
@@ -361,7 +346,7 @@ TEST_F(PelEditTest, ClipboardShortcutsAreHandledAndConsumed)
     edit.SetPasteAllowed(false);
     edit.SetSel(0, -1);
     edit.PostMessage(WM_KEYDOWN, 'V', 0);
-    PumpWithPreTranslate(host, 100);
+    testing_support::PumpPreTranslated(host, 100);
     wchar_t text[100] = {};
     ::GetWindowTextW(edit, text, 100);
     EXPECT_STREQ(text, kFolder);
@@ -370,23 +355,23 @@ TEST_F(PelEditTest, ClipboardShortcutsAreHandledAndConsumed)
     edit.SetPasteAllowed(true);
     edit.SetSel(0, -1);
     edit.PostMessage(WM_KEYDOWN, 'V', 0);
-    PumpWithPreTranslate(host, 100);
+    testing_support::PumpPreTranslated(host, 100);
     ::GetWindowTextW(edit, text, 100);
     EXPECT_STREQ(text, L"D:\\Elsewhere");
 
     // Ctrl+A selects all, Ctrl+C copies it, Ctrl+X cuts it.
     edit.SetSel(0, 0);
     edit.PostMessage(WM_KEYDOWN, 'A', 0);
-    PumpWithPreTranslate(host, 100);
+    testing_support::PumpPreTranslated(host, 100);
     EXPECT_EQ(Selection(), std::make_pair(0, 12));
     ::SetWindowTextW(edit, L"copied");
     edit.SetSel(0, -1);
     edit.PostMessage(WM_KEYDOWN, 'C', 0);
-    PumpWithPreTranslate(host, 100);
+    testing_support::PumpPreTranslated(host, 100);
     EXPECT_EQ(ClipboardText(host), L"copied");
     edit.SetSel(0, 3);
     edit.PostMessage(WM_KEYDOWN, 'X', 0);
-    PumpWithPreTranslate(host, 100);
+    testing_support::PumpPreTranslated(host, 100);
     ::GetWindowTextW(edit, text, 100);
     EXPECT_STREQ(text, L"ied");
     EXPECT_EQ(ClipboardText(host), L"cop");
