@@ -8,7 +8,7 @@ set(PEL_CORE_SOURCES
     controls/DpiMath.cpp controls/Premultiply.cpp
     controls/SlideShowMath.cpp controls/ProgressGeometry.cpp
     engine/StartDecision.cpp
-    engine/StatusModel.cpp engine/TransferRules.cpp
+    engine/StatusModel.cpp engine/TransferRules.cpp engine/RetryRules.cpp
     engine/ProgressParser.cpp
     xml/XmlDocument.cpp
     xml/XmlEntities.cpp

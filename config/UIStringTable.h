@@ -91,6 +91,9 @@ inline constexpr UIStringKey IDS_ERR_CREATE_FOLDER_FAILED{
 inline constexpr UIStringKey IDS_CLOSE_RUNNING_APPS{
     L"IDS_CLOSE_RUNNING_APPS",
     L"The following applications should be closed before continuing the installation:"};
+inline constexpr UIStringKey IDS_STATUS_RETRYING{
+    L"IDS_STATUS_RETRYING",
+    L"Connection lost. Retrying in %d s..."};
 inline constexpr UIStringKey IDS_RLINK_TERMS{
     L"IDS_RLINK_TERMS",
     L"https://www.pel-systems.com/varo-pro/7/license-terms"};
@@ -98,7 +101,7 @@ inline constexpr UIStringKey IDS_RLINK_SLIDE_SHOW{
     L"IDS_RLINK_SLIDE_SHOW",
     L"https://www.pel-systems.com/varo-pro/7/whats-new"};
 
-constexpr size_t kUIStringKeyCount = 35;
+constexpr size_t kUIStringKeyCount = 36;
 
 // Every key, in table order (kUIStringKeyCount entries).
 const UIStringKey* const* AllUIStringKeys();

@@ -1,8 +1,59 @@
 #include "engine/DownloadJob.h"
 
+#include "engine/PartialDownload.h"
+#include "engine/RetryRules.h"
+#include "engine/TransferAttempt.h"
+#include "engine/TransferRules.h"
 #include "framework/Handles.h"
 
+#include <wininet.h>
+
+#include <algorithm>
+#include <memory>
 #include <utility>
+
+namespace {
+
+// Gives the user interface time to show the cancellation before the report.
+constexpr DWORD kCancelReportDelayMs = 500;
+// The wait for a response is bounded by the request's own timeouts; the
+// job's watch ends it this much later at the latest.
+constexpr uint32_t kResponseGraceMs = 2000;
+constexpr DWORD kRetryWaitStepMs = 50;
+
+// Windows error of a failed attempt that ended without its own.
+DWORD AttemptError(const CTransferAttempt& a, CTransferAttempt::Outcome outcome)
+{
+    if (outcome == CTransferAttempt::Stalled)
+        return ERROR_INTERNET_TIMEOUT;
+    return a.report.errorCode;
+}
+
+double Jitter()
+{
+    // Spreads the retries of many clients that lost the same server at once.
+    static unsigned state = static_cast<unsigned>(GetTickCount64()) ^ (GetCurrentThreadId() << 16);
+    state = state * 1103515245u + 12345u;
+    return static_cast<double>((state >> 8) % 1001) / 1000.0;
+}
+
+int64_t UnixNow()
+{
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    const uint64_t t = (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+    return static_cast<int64_t>((t - 116444736000000000ULL) / 10000000ULL);
+}
+
+uint64_t FileLength(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+} // namespace
 
 CDownloadJob::CDownloadJob(std::wstring url, std::wstring localPath)
     : m_url(std::move(url)), m_localPath(std::move(localPath))
@@ -13,55 +64,174 @@ void CDownloadJob::Report(DownloadStatusInfo& info)
 {
     if (!m_callback)
         return;
-    if (m_contentLength != 0)
+    // A transfer's own reports carry the length its answer gave; the job's
+    // reports get the length known last.
+    if (info.total == 0 && m_contentLength != 0)
         info.total = static_cast<uint64_t>(m_contentLength);
     m_callback(info);
 }
 
 void CDownloadJob::OnStatus(const DownloadStatusInfo& info)
 {
+    // A transfer's reports carry the length of the file it is fetching: the
+    // job's own later reports (a cancellation, the last one) keep it.
+    if (info.total != 0)
+        m_contentLength = static_cast<int64_t>(info.total);
     DownloadStatusInfo copy = info;
     Report(copy);
 }
 
-// Sends the job's one request and learns the length from its response. No
-// length (refused status, none declared, no response) means no file and no
-// transfer, as before the request was shared; the unread body of such a
-// response is small or absent.
-bool CDownloadJob::Fetch(const CancelRequest& cancel)
+// Waits before a retry: ends at once on cancellation, holds while paused.
+bool CDownloadJob::WaitBeforeRetry(const CancelRequest& cancel, uint32_t delayMs) const
 {
-    CHttpGet get;
-    if (!get.Open(m_url))
-        return false;
-    m_contentLength = get.ContentLength();
-    if (m_contentLength == 0)
-        return false;
-    return Transfer(cancel, get);
+    HANDLE cancelEvent = m_owner->CancelEvent();
+    uint32_t waited = 0;
+    while (waited < delayMs) {
+        if (cancel.IsCancelled())
+            return false;
+        if (cancel.IsPaused()) {
+            cancel.WaitWhilePaused(250);
+            continue;
+        }
+        const DWORD step = delayMs - waited < kRetryWaitStepMs ? delayMs - waited : kRetryWaitStepMs;
+        const ULONGLONG start = GetTickCount64();
+        if (cancelEvent)
+            WaitForSingleObject(cancelEvent, step);
+        else
+            Sleep(step);
+        waited += static_cast<uint32_t>(GetTickCount64() - start);
+    }
+    return !cancel.IsCancelled();
 }
 
-// Creates the local file and reads the response's body into it. A file that
-// did not arrive whole (error status, short body, cancellation, write error)
-// is deleted: the installer installs whatever it finds at the local path.
-bool CDownloadJob::Transfer(const CancelRequest& cancel, CHttpGet& get)
+// Runs attempts until the file is whole, the job is cancelled, an attempt
+// fails for a lasting reason, or the attempts in a row without a new byte
+// reach the limit. Kept bytes survive a failure or cancellation only when the
+// server can resume them.
+bool CDownloadJob::Fetch(const CancelRequest& cancel)
 {
-    CFileHandle file(CreateFileW(m_localPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_FLAG_RANDOM_ACCESS, nullptr));
-    if (!file)
-        return false;
+    const TransferLimits limits = GetTransferLimits();
+    const uint32_t maxAttempts = m_maxAttempts ? m_maxAttempts : limits.maxAttempts;
+    const uint32_t responseLimit =
+        limits.connectTimeoutMs + limits.sendTimeoutMs + limits.receiveTimeoutMs + kResponseGraceMs;
+    const std::wstring partialPath = PartialFilePath(m_localPath);
+    // A file of an earlier run at the local path is not this run's download.
+    DeleteFileW(m_localPath.c_str());
+
+    ResumeRecord record;
+    uint64_t kept = 0;
+    bool resumable = LoadKeptDownload(m_url, m_localPath, record, kept);
+    if (resumable)
+        m_contentLength = static_cast<int64_t>(record.length);
+
+    DownloadStatusInfo end;     // the end report, once a transfer took place
+    bool transferred = false;
+    bool restarted = false;
+    uint32_t failures = 0;
+    uint64_t mostKept = kept;
     bool ok = false;
-    struct RemoveUnlessComplete
-    {
-        CFileHandle& file;
-        const std::wstring& path;
-        const bool& ok;
-        ~RemoveUnlessComplete()
-        {
-            file.Reset();
-            if (!ok)
-                DeleteFileW(path.c_str());
+    bool cancelled = false;
+    for (;;) {
+        auto a = std::make_shared<CTransferAttempt>(m_owner->CancelEvent(), m_owner->RunEvent());
+        a->url = m_url;
+        a->partialPath = partialPath;
+        a->recordPath = ResumeRecordPath(m_localPath);
+        a->reports = this;
+        if (resumable && kept > 0) {
+            a->kept = kept;
+            a->knownTotal = record.length;
+            a->knownValidator = record.validator;
+            a->extraHeaders = ResumeRequestHeaders(kept, record.validator);
         }
-    } cleanup{file, m_localPath, ok};   // also when a callback throws
-    ok = get.ReceiveToFile(cancel, file.Get(), this);
+        const CTransferAttempt::Outcome outcome = CTransferAttempt::Run(a, responseLimit, limits.stallLimitMs);
+        if (outcome == CTransferAttempt::Finished && a->failure)
+            std::rethrow_exception(a->failure);
+        if (outcome == CTransferAttempt::Cancelled || cancel.IsCancelled()) {
+            cancelled = true;
+            break;
+        }
+        const bool finished = outcome == CTransferAttempt::Finished;
+        // A stalled attempt's answer still tells which version the kept bytes belong to.
+        if (a->BodyPrepared()) {
+            record = {m_url, a->validator, a->total};
+            resumable = a->resumable;
+            m_contentLength = static_cast<int64_t>(a->total);
+        }
+        kept = FileLength(partialPath);
+        if (a->bodyStarted || (a->opened && LengthQueryAcceptsStatus(a->status) && a->declared > 0)) {
+            transferred = true;
+            end = a->report;
+            end.httpStatus = a->status;
+            if (!a->bodyStarted && !a->restart) {
+                m_contentLength = a->declared;
+                // An error page is not the file.
+                end.errorCode = ERROR_BAD_NET_RESP;
+                end.errorText = kErrDownloadFailed;
+            }
+        }
+        if (finished && a->bodyOk) {
+            end.received = kept;
+            ok = CommitPartialDownload(m_localPath);
+            break;
+        }
+        // An answer that cannot continue the kept bytes (a 416, a 206 of
+        // another range or version): start again from zero, once.
+        if (finished && (a->restart || (a->status == 416 && a->kept > 0))) {
+            if (restarted)
+                break;
+            restarted = true;
+            DiscardPartialDownload(m_localPath);
+            kept = 0;
+            resumable = false;
+            continue;
+        }
+        bool passing = false;
+        uint64_t retryAfterMs = 0;
+        bool hasRetryAfter = false;
+        if (!finished || a->bodyStarted || !a->opened) {
+            passing = !finished || IsPassingError(AttemptError(*a, outcome));
+        } else if (IsPassingStatus(a->status)) {
+            passing = true;
+            hasRetryAfter = ParseRetryAfter(a->retryAfter, UnixNow(), retryAfterMs);
+        }
+        if (!passing)
+            break;
+        // Only bytes beyond the most ever held count as new: an attempt that
+        // starts again from zero and breaks off earlier brought nothing.
+        failures = kept > mostKept ? 1 : failures + 1;
+        mostKept = std::max(mostKept, kept);
+        if (failures >= maxAttempts)
+            break;
+        DownloadStatusInfo wait;
+        wait.state = TransferRetrying;
+        wait.received = resumable ? kept : 0;
+        wait.retryDelayMs = ChooseRetryDelay(hasRetryAfter, retryAfterMs, limits.maxRetryAfterMs,
+                                             RetryDelayMs(failures, limits.firstRetryDelayMs, Jitter()));
+        wait.errorCode = AttemptError(*a, outcome);
+        Report(wait);
+        if (!WaitBeforeRetry(cancel, wait.retryDelayMs)) {
+            cancelled = true;
+            break;
+        }
+        if (!resumable)
+            kept = 0;
+    }
+
+    // What a later run can continue is kept; anything else is removed.
+    kept = FileLength(partialPath);
+    if (!ok && !(resumable && kept > 0 && kept < record.length))
+        DiscardPartialDownload(m_localPath);
+    if (cancelled) {
+        Sleep(kCancelReportDelayMs);
+        end.state = TransferCancelled;
+        end.received = resumable ? kept : end.received;
+        Report(end);
+        return false;
+    }
+    if (transferred) {
+        end.state = TransferEnded;
+        Report(end);
+    }
     return ok;
 }
 
@@ -91,7 +261,11 @@ uint32_t CDownloadJob::Run(IDownloadOwner* owner, DownloadStatusCallback callbac
     } catch (...) {
         // A callback's exception must not escape into the worker task; the
         // owner learns of it through a state 5 report. That report may throw
-        // again: it is dropped then.
+        // again: it is dropped then. An unfinished download is not kept.
+        if (!result) {
+            DiscardPartialDownload(m_localPath);
+            DeleteFileW(m_localPath.c_str());
+        }
         job.state = TransferAborted;
         try {
             Report(job);

@@ -7,6 +7,7 @@
 #include <wininet.h>
 
 #include <mutex>
+#include <set>
 #include <vector>
 
 const wchar_t kErrConnectFailed[] = L"InternetConnect Failed.";
@@ -24,6 +25,20 @@ constexpr DWORD kCancelReportDelayMs = 500;
 
 std::mutex g_rootLock;
 HINTERNET g_root = nullptr;
+
+// The limits of every request; tests and the environment variable
+// PEL_TRANSFER_LIMITS may replace the defaults.
+std::mutex g_limitsLock;
+TransferLimits g_limits;
+bool g_limitsLoaded = false;
+
+void LoadLimitsFromEnvironment(TransferLimits& limits)
+{
+    wchar_t text[512];
+    const DWORD n = GetEnvironmentVariableW(L"PEL_TRANSFER_LIMITS", text, 512);
+    if (n > 0 && n < 512)
+        ParseTransferLimits(text, limits);   // a malformed value leaves the defaults
+}
 
 HINTERNET RootHandle()
 {
@@ -45,13 +60,17 @@ const wchar_t* g_anyType[] = {L"*/*", nullptr};
 
 // Certificate name and date errors are not ignored: a secure download must
 // come from the server its address names.
-const RequestKind kLengthRequest = {nullptr, g_xmlThenAny, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_UI,
+// Redirects are followed by OpenAndSend itself (bounded, never from https to
+// http), so WinINet's own following is turned off: it follows a loop without end.
+const RequestKind kLengthRequest = {nullptr, g_xmlThenAny,
+                                    INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_AUTO_REDIRECT,
                                     nullptr};
 const RequestKind kFileRequest = {L"GET", g_anyType,
                                   INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_CACHE_WRITE |
-                                      INTERNET_FLAG_KEEP_CONNECTION,
+                                      INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_AUTO_REDIRECT,
                                   nullptr};
-const RequestKind kStreamRequest = {L"GET", g_xmlThenAny, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_UI,
+const RequestKind kStreamRequest = {L"GET", g_xmlThenAny,
+                                    INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_AUTO_REDIRECT,
                                     L"Content-Type: application/json"};
 
 enum SetupResult
@@ -65,11 +84,47 @@ enum SetupResult
 
 const wchar_t* NullIfEmpty(const wchar_t* s) { return s[0] ? s : nullptr; }
 
-// Cracks the URL, connects, opens the request and sends it. `error` receives
-// the Windows error of a failing step. The caller closes `request` before
-// `connection`.
-SetupResult OpenAndSend(const std::wstring& url, const RequestKind& kind, CInternetHandle& connection,
-                        CInternetHandle& request, DWORD& error)
+bool QueryStatusCode(HINTERNET request, DWORD& status);
+
+void SetTimeout(HINTERNET handle, DWORD option, uint32_t ms)
+{
+    DWORD value = ms;
+    InternetSetOptionW(handle, option, &value, sizeof value);
+}
+
+bool IsRedirectStatus(DWORD status)
+{
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// The Location of a redirect made absolute against the URL that answered it.
+bool RedirectTarget(HINTERNET request, const std::wstring& base, std::wstring& target)
+{
+    DWORD size = 0;
+    HttpQueryInfoW(request, HTTP_QUERY_LOCATION, nullptr, &size, nullptr);
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0)
+        return false;
+    std::vector<wchar_t> location(size / sizeof(wchar_t) + 1, L'\0');
+    if (!HttpQueryInfoW(request, HTTP_QUERY_LOCATION, location.data(), &size, nullptr))
+        return false;
+    std::vector<wchar_t> combined(INTERNET_MAX_URL_LENGTH + 1, L'\0');
+    DWORD chars = static_cast<DWORD>(combined.size());
+    if (!InternetCombineUrlW(base.c_str(), location.data(), combined.data(), &chars, ICU_NO_ENCODE))
+        return false;
+    target.assign(combined.data(), chars);
+    return true;
+}
+
+bool HasScheme(const std::wstring& url, const wchar_t* scheme)
+{
+    const size_t n = wcslen(scheme);
+    return url.size() > n && _wcsnicmp(url.c_str(), scheme, n) == 0;
+}
+
+// Cracks the URL, connects, opens the request and sends it, once.
+SetupResult SendOnce(const std::wstring& url, const RequestKind& kind, const std::wstring& extraHeaders,
+                     const TransferLimits& limits, CInternetHandle& connection, CInternetHandle& request,
+                     DWORD& error)
 {
     error = 0;
     std::vector<wchar_t> parts(6 * kUrlPartChars, L'\0');
@@ -106,13 +161,58 @@ SetupResult OpenAndSend(const std::wstring& url, const RequestKind& kind, CInter
         error = GetLastError();
         return SetupOpenFailed;
     }
+    // The connection is made when the request is sent: every wait of it is bounded.
+    SetTimeout(request.Get(), INTERNET_OPTION_CONNECT_TIMEOUT, limits.connectTimeoutMs);
+    SetTimeout(request.Get(), INTERNET_OPTION_SEND_TIMEOUT, limits.sendTimeoutMs);
+    SetTimeout(request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, limits.receiveTimeoutMs);
 
-    const DWORD headerChars = kind.headers ? static_cast<DWORD>(wcslen(kind.headers)) : 0;
-    if (!HttpSendRequestW(request.Get(), kind.headers, headerChars, nullptr, 0)) {
+    std::wstring headers = kind.headers ? kind.headers : L"";
+    if (!extraHeaders.empty()) {
+        if (!headers.empty())
+            headers += L"\r\n";
+        headers += extraHeaders;
+    }
+    const wchar_t* headerText = headers.empty() ? nullptr : headers.c_str();
+    if (!HttpSendRequestW(request.Get(), headerText, static_cast<DWORD>(headers.size()), nullptr, 0)) {
         error = GetLastError();
         return SetupSendFailed;
     }
     return SetupOk;
+}
+
+// Sends the request and follows redirects: at most the limit's number in a
+// chain, never to an address already visited (a loop), never from https to
+// http. A refused redirect is a failed send with ERROR_HTTP_REDIRECT_FAILED
+// or ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR. The caller closes `request`
+// before `connection`.
+SetupResult OpenAndSend(const std::wstring& url, const RequestKind& kind, CInternetHandle& connection,
+                        CInternetHandle& request, DWORD& error, const std::wstring& extraHeaders = std::wstring())
+{
+    const TransferLimits limits = GetTransferLimits();
+    std::wstring current = url;
+    std::set<std::wstring> visited;
+    for (uint32_t redirects = 0;; ++redirects) {
+        request.Reset();
+        connection.Reset();
+        const SetupResult setup = SendOnce(current, kind, extraHeaders, limits, connection, request, error);
+        if (setup != SetupOk)
+            return setup;
+        DWORD status = 0;
+        std::wstring next;
+        if (!QueryStatusCode(request.Get(), status) || !IsRedirectStatus(status) ||
+            !RedirectTarget(request.Get(), current, next))
+            return SetupOk;   // not a redirect (or one without a usable Location): the answer
+        visited.insert(current);
+        if (HasScheme(current, L"https:") && !HasScheme(next, L"https:")) {
+            error = ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR;
+            return SetupSendFailed;
+        }
+        if (redirects + 1 > limits.maxRedirects || visited.count(next) != 0) {
+            error = ERROR_HTTP_REDIRECT_FAILED;
+            return SetupSendFailed;
+        }
+        current = next;
+    }
 }
 
 bool QueryStatusCode(HINTERNET request, DWORD& status)
@@ -219,6 +319,23 @@ void CloseInternetRoot()
     }
 }
 
+TransferLimits GetTransferLimits()
+{
+    std::lock_guard<std::mutex> guard(g_limitsLock);
+    if (!g_limitsLoaded) {
+        LoadLimitsFromEnvironment(g_limits);
+        g_limitsLoaded = true;
+    }
+    return g_limits;
+}
+
+void SetTransferLimits(const TransferLimits& limits)
+{
+    std::lock_guard<std::mutex> guard(g_limitsLock);
+    g_limits = limits;
+    g_limitsLoaded = true;
+}
+
 BOOL CancelRequest::IsCancelled() const
 {
     return m_cancelEvent && WaitForSingleObject(m_cancelEvent, 0) == WAIT_OBJECT_0;
@@ -252,13 +369,13 @@ int64_t QueryContentLength(const std::wstring& url)
     return AcceptedLength(request.Get());
 }
 
-bool CHttpGet::Open(const std::wstring& url)
+bool CHttpGet::Open(const std::wstring& url, const std::wstring& extraHeaders)
 {
     m_request.Reset();
     m_connection.Reset();
     m_report = DownloadStatusInfo();
     DWORD error = 0;
-    const SetupResult setup = OpenAndSend(url, kFileRequest, m_connection, m_request, error);
+    const SetupResult setup = OpenAndSend(url, kFileRequest, m_connection, m_request, error, extraHeaders);
     if (setup == SetupOk)
         return true;
     RecordSetupFailure(setup, error, m_report);
@@ -270,6 +387,46 @@ bool CHttpGet::Open(const std::wstring& url)
 int64_t CHttpGet::ContentLength() const
 {
     return m_request ? AcceptedLength(m_request.Get()) : 0;
+}
+
+uint32_t CHttpGet::Status() const
+{
+    DWORD status = 0;
+    return m_request && QueryStatusCode(m_request.Get(), status) ? status : 0;
+}
+
+std::wstring CHttpGet::Header(DWORD query) const
+{
+    if (!m_request)
+        return std::wstring();
+    DWORD size = 0;
+    HttpQueryInfoW(m_request.Get(), query, nullptr, &size, nullptr);
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0)
+        return std::wstring();
+    std::vector<wchar_t> text(size / sizeof(wchar_t) + 1, L'\0');
+    if (!HttpQueryInfoW(m_request.Get(), query, text.data(), &size, nullptr))
+        return std::wstring();
+    return std::wstring(text.data(), size / sizeof(wchar_t));
+}
+
+int64_t CHttpGet::DeclaredLength() const
+{
+    return m_request ? ::DeclaredLength(m_request.Get()) : -1;
+}
+
+bool CHttpGet::ReceiveBody(const ICancelRequest& cancel, HANDLE file, IDownloadCallback* callback,
+                           DownloadStatusInfo& report, const BodyTarget& target)
+{
+    bool result = false;
+    if (m_request) {
+        report.httpStatus = Status();
+        CInternetBody body(m_request.Get());
+        result = ReceiveBodyToFile(cancel, body, DeclaredLength(), file, callback, report,
+                                   kTransferPollIntervalMs, target);
+    }
+    m_request.Reset();
+    m_connection.Reset();
+    return result;
 }
 
 bool CHttpGet::ReceiveToFile(const ICancelRequest& cancel, HANDLE file, IDownloadCallback* callback)

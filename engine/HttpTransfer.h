@@ -2,12 +2,15 @@
 // length query, the file download with progress reports, pausing and
 // cancellation, and the download into a byte sink.
 //
-// Every request is a plain GET on the shared root handle, with no retry. A
-// download succeeds only when the server answered 2xx and the whole declared
-// body arrived, so an error page or a broken-off body is never taken for the
-// file.
+// Every request is a plain GET on the shared root handle, with no retry at
+// this level (download jobs and the self-check retry). Every request works
+// within the transfer limits: connect, send and receive timeouts, and at most
+// a bounded chain of redirects, never from https to http. A download succeeds
+// only when the server answered 2xx and the whole declared body arrived, so
+// an error page or a broken-off body is never taken for the file.
 #pragma once
 
+#include "engine/TransferLimits.h"
 #include "framework/Handles.h"
 
 #include <windows.h>
@@ -16,12 +19,20 @@
 #include <cstdint>
 #include <string>
 
+struct BodyTarget;
+
 // Opens the root internet handle (user agent "Quillo Web Installer Client",
 // preconfigured proxy) unless one is open. A failure leaves it null; the
 // requests then fail at their connect step.
 void EnsureInternetRoot();
 // Closes the root internet handle, if open.
 void CloseInternetRoot();
+
+// The limits of every request: the defaults, or the environment variable
+// PEL_TRANSFER_LIMITS ("stall=2000,retry=100", see ParseTransferLimits) read
+// on first use, or what SetTransferLimits gave.
+TransferLimits GetTransferLimits();
+void SetTransferLimits(const TransferLimits& limits);
 
 enum TransferState : int32_t
 {
@@ -30,6 +41,8 @@ enum TransferState : int32_t
     TransferEnded = 3,
     TransferCancelled = 4,
     TransferAborted = 5,     // before or outside the transfer (download jobs only)
+    TransferRetrying = 6,    // an attempt failed for a passing reason; the next one follows
+                             // after retryDelayMs (download jobs only)
 };
 
 // A transfer's status report.
@@ -41,6 +54,7 @@ struct DownloadStatusInfo
     uint32_t errorCode = 0;    // Windows error of the failing step, 0 when none
     std::wstring errorText;    // one of the texts below, or empty
     uint32_t httpStatus = 0;   // status of the response, 0 before one arrived
+    uint32_t retryDelayMs = 0; // with TransferRetrying: the wait before the next attempt
 };
 
 // Error texts of the report.
@@ -143,10 +157,20 @@ public:
     CHttpGet(const CHttpGet&) = delete;
     CHttpGet& operator=(const CHttpGet&) = delete;
 
-    // Cracks the URL, connects, opens and sends the request. False when a
-    // step failed; its error text and code are kept for the end report of
-    // ReceiveToFile (a URL that cannot be cracked keeps none).
-    bool Open(const std::wstring& url);
+    // Cracks the URL, connects, opens and sends the request with
+    // `extraHeaders` (each line ended by CR LF), following redirects. False
+    // when a step failed; its error text and code are kept for the end report
+    // of ReceiveToFile (a URL that cannot be cracked keeps none).
+    bool Open(const std::wstring& url, const std::wstring& extraHeaders = std::wstring());
+
+    // The response's status (0 without one), a header's text (empty when
+    // absent; `query` is an HTTP_QUERY_ value) and its Content-Length (-1
+    // when none is declared).
+    uint32_t Status() const;
+    std::wstring Header(DWORD query) const;
+    int64_t DeclaredLength() const;
+    // The failed step's report after a failed Open.
+    const DownloadStatusInfo& SetupReport() const { return m_report; }
 
     // The response's length as QueryContentLength judges it: 0 without a
     // response, for 403, 404, a status below 200 or above 500, and without a
@@ -157,6 +181,13 @@ public:
     // sends the end report, with the reports and result of DownloadToFile.
     // After a failed Open only the end report is sent. Once per Open.
     bool ReceiveToFile(const ICancelRequest& cancel, HANDLE file, IDownloadCallback* callback);
+
+    // Reads the body of the response into `file` from target.offset on,
+    // adding to `report` (preset with the bytes kept before the offset), with
+    // the reports of ReceiveToFile but no end report, and closes the request.
+    // For a caller that judged the response itself (the resumable download).
+    bool ReceiveBody(const ICancelRequest& cancel, HANDLE file, IDownloadCallback* callback,
+                     DownloadStatusInfo& report, const BodyTarget& target);
 
 private:
     CInternetHandle m_connection;

@@ -20,6 +20,11 @@ StatusSnapshot InstallStatus::TakeStatusSnapshot(const CUIStrings& strings)
     return TakeStatusSnapshot(GetTickCount(), UITextLookupOf(strings));
 }
 
+void InstallStatus::SetRetryWait(uint32_t waitMs)
+{
+    SetRetryWait(GetTickCount(), waitMs);
+}
+
 std::wstring InstallStatus::FormatTimeRemaining(uint32_t ms, const CUIStrings& strings)
 {
     return ::FormatTimeRemaining(ms, UITextLookupOf(strings));

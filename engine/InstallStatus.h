@@ -16,6 +16,10 @@ public:
     // Snapshot at the current tick count, texts from `strings`.
     StatusSnapshot TakeStatusSnapshot(const CUIStrings& strings);
 
+    using CStatusModel::SetRetryWait;
+    // A retry wait of `waitMs` from the current tick count (0 ends it).
+    void SetRetryWait(uint32_t waitMs);
+
     static std::wstring FormatTimeRemaining(uint32_t ms, const CUIStrings& strings);
 };
 

@@ -207,6 +207,7 @@ bool CInstallWorker::RecheckVersion()
     if (!config.m_manifest.standalone) {
         const std::wstring path = config.GetDownloadPath(L"version.xml");
         CDownloadJob job(config.m_manifest.versionCheckUrl, path);
+        job.SetMaxAttempts(GetTransferLimits().versionAttempts);
         if (path.empty() || job.Run(this, [](const DownloadStatusInfo&) {}) == 0 ||
             !config.ReadVersionDocument(path)) {
             m_state.failureKind = kFailureServerUnusable;
@@ -245,11 +246,23 @@ bool CInstallWorker::DownloadItems()
         if (item.localPath.empty())
             return false;
         int32_t shown = 0;
+        bool waiting = false;
         CDownloadJob job(item.url, item.localPath);
         const uint32_t result = job.Run(this, [&](const DownloadStatusInfo& info) {
+            // While the job waits to retry, the panel says so and counts down;
+            // the first report after the wait ends it.
+            if (info.state == TransferRetrying) {
+                status.SetRetryWait(info.retryDelayMs);
+                waiting = true;
+            } else if (waiting) {
+                status.SetRetryWait(0);
+                waiting = false;
+            }
             shown = NextDownloadPercent(shown, info.received, info.total);
             status.SetStatus(Downloading, index, shown);
         });
+        if (waiting)
+            status.SetRetryWait(0);
         if (result == 0) {
             m_state.failureKind = kFailureServerUnusable;
             return false;

@@ -2,7 +2,21 @@
 
 #include "config/UITextFormat.h"
 
+#include <algorithm>
 #include <utility>
+
+namespace {
+
+// Milliseconds from tick `from` to tick `now`, across a wrap of the tick
+// count. A `now` taken just before `from` (a reader's tick read before a
+// writer's later one got the lock) is 0, not a wrap to 49 days.
+uint32_t TicksSince(uint32_t from, uint32_t now)
+{
+    const uint32_t d = now - from;
+    return d < 0x80000000u ? d : 0;
+}
+
+} // namespace
 
 const UIStringKey* StateTextKey(uint32_t state)
 {
@@ -115,6 +129,37 @@ uint32_t CStatusModel::GetState() const
     return m_record.state;
 }
 
+uint32_t CStatusModel::WaitPassed(uint32_t now) const
+{
+    return std::min(TicksSince(m_waitStart, now), m_waitMs);
+}
+
+uint32_t CStatusModel::CountedWait(uint32_t now) const
+{
+    const uint32_t passed = WaitPassed(now);
+    return passed > m_waitBeforeClock ? passed - m_waitBeforeClock : 0;
+}
+
+void CStatusModel::EndWait(uint32_t now)
+{
+    if (!m_waiting)
+        return;
+    m_waitedMs += CountedWait(now);
+    m_waiting = false;
+}
+
+void CStatusModel::SetRetryWait(uint32_t now, uint32_t waitMs)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    EndWait(now);
+    if (waitMs == 0)
+        return;
+    m_waiting = true;
+    m_waitStart = now;
+    m_waitMs = waitMs;
+    m_waitBeforeClock = m_clockStarted ? 0 : waitMs;
+}
+
 float CStatusModel::OverallPercent(const Record& r)
 {
     switch (r.state) {
@@ -150,6 +195,8 @@ StatusSnapshot CStatusModel::TakeStatusSnapshot(uint32_t now, const UITextLookup
     Record r;
     bool first = false;
     uint32_t start = 0;
+    uint64_t waited = 0;
+    uint32_t waitLeft = 0;
     {
         std::lock_guard<std::mutex> guard(m_lock);
         r = m_record;
@@ -157,15 +204,34 @@ StatusSnapshot CStatusModel::TakeStatusSnapshot(uint32_t now, const UITextLookup
             m_clockStarted = true;
             m_startTick = now;
             first = true;
+            // Waits before the start lie outside the elapsed time.
+            m_waitedMs = 0;
+            if (m_waiting)
+                m_waitBeforeClock = WaitPassed(now);
         }
         start = m_startTick;
+        if (m_waiting && WaitPassed(now) >= m_waitMs) {
+            // Over by itself. Closed here, so that a tick read weeks later
+            // cannot pass for one just before the wait began.
+            EndWait(now);
+        }
+        waited = m_waitedMs;
+        if (m_waiting) {
+            waited += CountedWait(now);
+            waitLeft = m_waitMs - WaitPassed(now);
+        }
     }
 
     StatusSnapshot snap;
     snap.state = r.state;
     snap.percent = OverallPercent(r);
-    if (const UIStringKey* key = StateTextKey(r.state))
+    if (waitLeft > 0 && r.state == Downloading) {
+        // Whole seconds, rounded up: the last part second still shows "1".
+        const int secondsLeft = static_cast<int>((waitLeft - 1) / 1000 + 1);
+        snap.stateText = FormatUIText(lookup(IDS_STATUS_RETRYING), {secondsLeft});
+    } else if (const UIStringKey* key = StateTextKey(r.state)) {
         snap.stateText = lookup(*key);
+    }
 
     const float phase = PhasePercent(r, snap.percent);
     if (phase <= 0.0f) {
@@ -173,7 +239,11 @@ StatusSnapshot CStatusModel::TakeStatusSnapshot(uint32_t now, const UITextLookup
     } else if (first) {
         snap.timeText = FormatTimeRemaining(1000, lookup);
     } else {
-        const uint32_t remaining = RemainingMilliseconds(now - start, phase);
+        // Waiting for a retry is not work: leaving it out keeps the estimate
+        // from growing while nothing can progress.
+        const uint32_t span = now - start;
+        const uint32_t elapsed = span > waited ? static_cast<uint32_t>(span - waited) : 0;
+        const uint32_t remaining = RemainingMilliseconds(elapsed, phase);
         snap.timeText = FormatTimeRemaining(remaining == 0 ? 1000 : remaining, lookup);
     }
     return snap;

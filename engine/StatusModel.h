@@ -68,6 +68,12 @@ public:
 
     uint32_t GetState() const;
 
+    // The worker waits `waitMs` from tick `now` before it tries a failed
+    // transfer again; 0 ends the wait early. A new wait replaces the one
+    // before. While it lasts, a Downloading snapshot says so with the seconds
+    // left, and its time does not count as work for the estimate.
+    void SetRetryWait(uint32_t now, uint32_t waitMs);
+
     // The state, overall percent and texts at tick `now`. The first snapshot
     // of the run starts the clock of the remaining-time estimate.
     StatusSnapshot TakeStatusSnapshot(uint32_t now, const UITextLookup& lookup);
@@ -85,10 +91,26 @@ private:
     static float OverallPercent(const Record& r);
     static float PhasePercent(const Record& r, float overall);
 
+    // Milliseconds of the current wait passed at `now` (0 to m_waitMs).
+    uint32_t WaitPassed(uint32_t now) const;
+    // The part of that which lies after the clock started.
+    uint32_t CountedWait(uint32_t now) const;
+    // Ends the current wait at `now` and adds its counted part to m_waitedMs.
+    void EndWait(uint32_t now);
+
     mutable std::mutex m_lock;
     Record m_record;
     bool m_clockStarted = false;   // separate from the tick: a tick of 0 is a valid start
     uint32_t m_startTick = 0;
+
+    bool m_waiting = false;
+    uint32_t m_waitStart = 0;
+    uint32_t m_waitMs = 0;
+    // The part of the current wait that passed before the clock started: it
+    // is not inside the elapsed time, so it is not taken out of it either.
+    uint32_t m_waitBeforeClock = 0;
+    // Time spent in finished waits since the clock started.
+    uint64_t m_waitedMs = 0;
 };
 
 // Remaining milliseconds when `elapsed` ms gave `phasePercent` (> 0) of the

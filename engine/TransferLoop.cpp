@@ -56,7 +56,7 @@ CCriticalSection& FileWriteLock()
 class CStagedFileWriter
 {
 public:
-    explicit CStagedFileWriter(HANDLE file) : m_file(file), m_buffer(kStagingSize, 0) {}
+    CStagedFileWriter(HANDLE file, uint64_t offset) : m_file(file), m_buffer(kStagingSize, 0), m_offset(offset) {}
 
     void Append(const BYTE* data, DWORD size)
     {
@@ -96,7 +96,27 @@ private:
     HANDLE m_file;
     std::vector<BYTE> m_buffer;
     size_t m_staged = 0;
-    uint64_t m_offset = 0;
+    uint64_t m_offset;
+};
+
+// Holds a transfer's gate for one write-and-report step; with no gate it is
+// always open.
+class CGateScope
+{
+public:
+    explicit CGateScope(ITransferGate* gate) : m_gate(gate), m_open(!gate || gate->Enter()) {}
+    ~CGateScope()
+    {
+        if (m_gate && m_open)
+            m_gate->Leave();
+    }
+    CGateScope(const CGateScope&) = delete;
+    CGateScope& operator=(const CGateScope&) = delete;
+    bool Open() const { return m_open; }
+
+private:
+    ITransferGate* m_gate;
+    bool m_open;
 };
 
 // The cancel and pause states as last looked at; looks again once the poll
@@ -153,11 +173,13 @@ DWORD ErrorOrGeneric()
 } // namespace
 
 bool ReceiveBodyToFile(const ICancelRequest& cancel, IBodySource& source, int64_t declared, HANDLE file,
-                       IDownloadCallback* callback, DownloadStatusInfo& r, DWORD pollIntervalMs)
+                       IDownloadCallback* callback, DownloadStatusInfo& r, DWORD pollIntervalMs,
+                       const BodyTarget& target)
 {
-    CStagedFileWriter writer(file);
+    CStagedFileWriter writer(file, target.offset);
     CPolledControl control(cancel, pollIntervalMs, true);
     BYTE buffer[kFileReadSize];
+    const uint64_t before = r.received;
     // The error is taken where a step fails: a last-error value left over
     // from an earlier call must not turn a good transfer into a failed one.
     DWORD error = 0;
@@ -194,6 +216,9 @@ bool ReceiveBodyToFile(const ICancelRequest& cancel, IBodySource& source, int64_
         // availability query said before.
         if (got == 0)
             break;
+        CGateScope gate(target.gate);
+        if (!gate.Open())
+            return false;   // given up: the file and the callback belong to others now
         r.state = TransferRunning;
         r.received += got;
         Report(callback, r);
@@ -205,15 +230,22 @@ bool ReceiveBodyToFile(const ICancelRequest& cancel, IBodySource& source, int64_
         Report(callback, r);
     }
 
-    if (error == 0 && !writer.WriteStaged())
-        error = ErrorOrGeneric();
+    {
+        CGateScope gate(target.gate);
+        if (!gate.Open())
+            return false;
+        // Bytes that arrived before an error are good bytes: keeping them lets
+        // the next attempt ask for the rest only.
+        if (!writer.WriteStaged() && error == 0)
+            error = ErrorOrGeneric();
+    }
     if (error != 0) {
         RecordFailure(r, error);
         return false;
     }
     if (cancel.IsCancelled())
         return false;
-    if (!IsBodyComplete(declared, r.received)) {
+    if (!IsBodyComplete(declared, r.received - before)) {
         RecordFailure(r, ERROR_INTERNET_CONNECTION_ABORTED);
         return false;
     }

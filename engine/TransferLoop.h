@@ -27,15 +27,41 @@ protected:
 // on the first pass and after a pause.
 constexpr DWORD kTransferPollIntervalMs = 10;
 
-// Reads the body into `file` from offset 0, in reads of at most 4096 bytes
-// batched through a 40960-byte staging buffer, reporting each read twice
-// through `callback` (state 2). Holds while paused, stops when cancelled.
-// Fills r.received, and r.errorCode / r.errorText on failure. True when the
+// Lets a body loop that runs on a transfer thread of its own be given up from
+// outside: the loop holds the gate while it writes and reports, and stops at
+// once when the gate says the transfer was given up, so that a read that
+// returns late never touches the file or the caller's callback again.
+class ITransferGate
+{
+public:
+    // Takes the gate; false (gate not taken) once the transfer was given up.
+    virtual bool Enter() = 0;
+    virtual void Leave() = 0;
+
+protected:
+    ~ITransferGate() = default;
+};
+
+// Where a file body goes: the file offset of its first byte (the bytes kept
+// from an earlier attempt lie before it) and an optional gate.
+struct BodyTarget
+{
+    uint64_t offset = 0;
+    ITransferGate* gate = nullptr;
+};
+
+// Reads the body into `file` from target.offset on, in reads of at most 4096
+// bytes batched through a 40960-byte staging buffer, reporting each read
+// twice through `callback` (state 2). Holds while paused, stops when
+// cancelled. Adds the bytes read to r.received (which the caller presets with
+// the bytes kept before the offset), and fills r.errorCode / r.errorText on
+// failure. Bytes that arrived before a read error or a cancellation are
+// written too, so that a later attempt can continue after them. True when the
 // body ended at its declared length (`declared` < 0: none declared) with no
 // error and no cancellation, and the file was flushed.
 bool ReceiveBodyToFile(const ICancelRequest& cancel, IBodySource& source, int64_t declared, HANDLE file,
                        IDownloadCallback* callback, DownloadStatusInfo& r,
-                       DWORD pollIntervalMs = kTransferPollIntervalMs);
+                       DWORD pollIntervalMs = kTransferPollIntervalMs, const BodyTarget& target = BodyTarget());
 
 // Reads the body into `sink` in reads of at most 16384 bytes. True under the
 // same conditions (without the flush).

@@ -7,6 +7,7 @@
 #include <ws2tcpip.h>
 
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace testing_support {
@@ -208,6 +209,37 @@ int CTestServer::CountRequests(const std::string& pathPrefix)
         pos = end + 1;
     }
     return count;
+}
+
+std::vector<CTestServer::LoggedRequest> CTestServer::Requests(const std::string& pathPrefix)
+{
+    std::vector<LoggedRequest> out;
+    const std::string log = RequestLog();
+    size_t pos = 0;
+    while (pos < log.size()) {
+        size_t end = log.find('\n', pos);
+        if (end == std::string::npos)
+            end = log.size();
+        const std::string line = log.substr(pos, end - pos);
+        pos = end + 1;
+        const size_t space = line.find(' ');
+        if (space == std::string::npos || line.compare(space + 1, pathPrefix.size(), pathPrefix) != 0)
+            continue;
+        LoggedRequest r;
+        const size_t afterPath = line.find(' ', space + 1);
+        if (afterPath == std::string::npos ||
+            std::sscanf(line.c_str() + afterPath, " %d %lld", &r.status, &r.bytes) != 2)
+            continue;
+        // RANGE has no blanks; IFRANGE, the last field, may hold a date.
+        const size_t rangeAt = line.find(" RANGE=");
+        const size_t ifRangeAt = line.find(" IFRANGE=");
+        if (rangeAt != std::string::npos && ifRangeAt != std::string::npos && ifRangeAt > rangeAt) {
+            r.range = line.substr(rangeAt + 7, ifRangeAt - rangeAt - 7);
+            r.ifRange = line.substr(ifRangeAt + 9);
+        }
+        out.push_back(r);
+    }
+    return out;
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -36,8 +37,18 @@ public:
     // Fault rule for a path (query text such as L"status=404&nobody=1"); see the server's help.
     bool SetFault(const std::wstring& path, const std::wstring& faultQuery);
     bool ClearFaults();
-    // The request log: one line per request, "METHOD PATH STATUS BYTES UA=... ACCEPT=... CTYPE=...".
+    // The request log: one line per request, "METHOD PATH STATUS BYTES UA=... ACCEPT=... CTYPE=...
+    // RANGE=... IFRANGE=...".
     std::string RequestLog();
+    // The logged requests whose path (with query) starts with `pathPrefix`, in order.
+    struct LoggedRequest
+    {
+        int status = 0;
+        long long bytes = 0;
+        std::string range;     // the Range header sent, or empty
+        std::string ifRange;
+    };
+    std::vector<LoggedRequest> Requests(const std::string& pathPrefix);
     // Number of logged requests whose path (with query) starts with `pathPrefix`.
     int CountRequests(const std::string& pathPrefix);
 

@@ -218,6 +218,60 @@ TEST(StatusTimeRemaining, TickCountWrapsAround)
     EXPECT_EQ(model.TakeStatusSnapshot(0x00001000u, kDefaults).timeText, L"08 secs remaining...");
 }
 
+TEST(StatusRetryWait, CountsDownWhileDownloadingAndLeavesTheWaitOutOfTheEstimate)
+{
+    // Ticks from just before the tick count wraps, so every wait crosses zero or ends near it.
+    const uint32_t t0 = 0xFFFFF000u;
+    const std::wstring downloading = L"Downloading, please wait...";
+    WeightedModel model({100}, {});
+    WeightedModel plain({100}, {});   // the same work without the waits
+    for (WeightedModel* m : {&model, &plain}) {
+        m->SetStatus(Downloading, 0, 50);
+        m->TakeStatusSnapshot(t0, kDefaults);
+    }
+    const std::wstring estimateAt10s = plain.TakeStatusSnapshot(t0 + 10000, kDefaults).timeText;
+    EXPECT_EQ(estimateAt10s, L"10 secs remaining...");
+
+    model.SetRetryWait(t0 + 10000, 2000);
+    const struct
+    {
+        uint32_t at;
+        const wchar_t* text;
+    } countdown[] = {
+        {10000, L"Connection lost. Retrying in 2 s..."},
+        {10500, L"Connection lost. Retrying in 2 s..."},
+        {11000, L"Connection lost. Retrying in 1 s..."},
+        {11999, L"Connection lost. Retrying in 1 s..."},
+        {12000, downloading.c_str()},   // over by itself
+    };
+    for (const auto& c : countdown) {
+        const StatusSnapshot snap = model.TakeStatusSnapshot(t0 + c.at, kDefaults);
+        EXPECT_EQ(snap.stateText, c.text) << c.at;
+        // The clock stood still for the wait: the same estimate as 10 s of plain work.
+        EXPECT_EQ(snap.timeText, estimateAt10s) << c.at;
+    }
+
+    // A new wait replaces the old one and 0 ends one early; all 1.5 s of waiting stay out.
+    model.SetRetryWait(t0 + 20000, 4000);
+    model.SetRetryWait(t0 + 20500, 8000);
+    EXPECT_EQ(model.TakeStatusSnapshot(t0 + 21000, kDefaults).stateText,
+              L"Connection lost. Retrying in 8 s...");
+    model.SetRetryWait(t0 + 21500, 0);
+    StatusSnapshot snap = model.TakeStatusSnapshot(t0 + 21500, kDefaults);
+    EXPECT_EQ(snap.stateText, downloading);
+    EXPECT_EQ(snap.timeText, plain.TakeStatusSnapshot(t0 + 18000, kDefaults).timeText);
+
+    // Only a download says it is retrying; the wait still stays out of the estimate.
+    model.SetRetryWait(t0 + 30000, 8000);
+    model.SetStatus(Installing, -1, 0);
+    snap = model.TakeStatusSnapshot(t0 + 31000, kDefaults);
+    EXPECT_EQ(snap.stateText, L"Installing, please wait...");
+    model.SetStatus(Downloading, 0, 50);
+    snap = model.TakeStatusSnapshot(t0 + 33000, kDefaults);
+    EXPECT_EQ(snap.stateText, L"Connection lost. Retrying in 5 s...");
+    EXPECT_EQ(snap.timeText, plain.TakeStatusSnapshot(t0 + 26500, kDefaults).timeText);
+}
+
 TEST(StatusTimeRemaining, EstimateStaysWithin32Bits)
 {
     // 1 % after 100 000 s would be 10^10 ms in all: saturated, not undefined.

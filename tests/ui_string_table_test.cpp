@@ -19,7 +19,7 @@ size_t CountOf(const std::wstring& text, const std::wstring& part)
 
 } // namespace
 
-TEST(UIStringTable, HoldsThirtyFiveDistinctNamedKeys)
+TEST(UIStringTable, HoldsThirtySixDistinctNamedKeys)
 {
     const UIStringKey* const* keys = AllUIStringKeys();
     std::set<std::wstring> names;

@@ -49,6 +49,7 @@ UI_KEYS = [
     "IDS_ERR_CONNECT_DOWNLOAD_SERVER",
     "IDS_ERR_CREATE_FOLDER_FAILED",
     "IDS_CLOSE_RUNNING_APPS",
+    "IDS_STATUS_RETRYING",
 ]
 
 # The [RLINK] section. Every sample language points at the same pages; a vendor with
@@ -102,6 +103,7 @@ LANGUAGES = [
         "If the issue persists, please contact Customer Care.",
         "The specified path %s is unavailable.",
         "The following applications should be closed before continuing the installation:",
+        "Connection lost. Retrying in %d s...",
     ]),
     (1031, "German (Germany)", "Deutsch", [
         "Installieren",
@@ -145,6 +147,7 @@ LANGUAGES = [
         "Der angegebene Pfad %s ist nicht verfügbar.",
         "Die folgenden Anwendungen müssen vor dem Fortsetzen der Installation geschlossen "
         "werden:",
+        "Verbindung unterbrochen. Neuer Versuch in %d s...",
     ]),
     (1036, "French (France)", "Français", [
         "Installer",
@@ -187,6 +190,7 @@ LANGUAGES = [
         "Le chemin spécifié %s n’est pas disponible.",
         "Les applications suivantes doivent être fermées avant de poursuivre "
         "l’installation" + NBSP + ":",
+        "Connexion perdue. Nouvelle tentative dans %d s...",
     ]),
     (3082, "Spanish (Spain, international sort)", "Español", [
         "Instalar",
@@ -229,6 +233,7 @@ LANGUAGES = [
         "cliente.",
         "La ruta especificada %s no está disponible.",
         "Debe cerrar las siguientes aplicaciones antes de continuar con la instalación:",
+        "Se perdió la conexión. Reintentando en %d s...",
     ]),
     (1040, "Italian (Italy)", "Italiano", [
         "Installa",
@@ -270,6 +275,7 @@ LANGUAGES = [
         "riprovare. Se il problema persiste, contattare l’Assistenza clienti.",
         "Il percorso specificato %s non è disponibile.",
         "Chiudere le applicazioni seguenti prima di continuare l’installazione:",
+        "Connessione persa. Nuovo tentativo tra %d s...",
     ]),
     # Japanese puts the object before the verb: the link text comes first on the licence
     # line, so the sentence does not begin with IDS_ACCEPT_LICENSE_TERMS.
@@ -313,6 +319,7 @@ LANGUAGES = [
         "ください。問題が解決しない場合は、カスタマー サポートにお問い合わせください。",
         "指定されたパス %s は使用できません。",
         "インストールを続行する前に、次のアプリケーションを終了してください:",
+        "接続が切断されました。%d 秒後に再試行します...",
     ]),
     (2052, "Chinese (Simplified, PRC)", "简体中文", [
         "安装",
@@ -351,6 +358,7 @@ LANGUAGES = [
         "服务部门。",
         "指定的路径 %s 不可用。",
         "继续安装之前，请关闭以下应用程序：",
+        "连接已断开。%d 秒后重试...",
     ]),
     (1046, "Portuguese (Brazil)", "Português (Brasil)", [
         "Instalar",
@@ -393,6 +401,7 @@ LANGUAGES = [
         "Cliente.",
         "O caminho especificado %s não está disponível.",
         "Os seguintes aplicativos devem ser fechados antes de continuar a instalação:",
+        "Conexão perdida. Tentando novamente em %d s...",
     ]),
     (1045, "Polish (Poland)", "Polski", [
         "Zainstaluj",
@@ -434,6 +443,7 @@ LANGUAGES = [
         "klienta.",
         "Określona ścieżka %s jest niedostępna.",
         "Przed kontynuowaniem instalacji należy zamknąć następujące aplikacje:",
+        "Utracono połączenie. Ponowna próba za %d s...",
     ]),
 ]
 

@@ -111,7 +111,8 @@ void CheckTextKeys(const std::wstring& where, const std::wstring& path, CCheckRe
             key = SameName(name, keys[i]->name) ? keys[i] : nullptr;
         if (!key) {
             report.Warning(where + L"[UISTRING] " + name +
-                           L" is not one of the installer's 35 keys; it is never shown");
+                           L" is not one of the installer's " +
+                           std::to_wstring(kUIStringKeyCount) + L" keys; it is never shown");
             continue;
         }
         if (key == &IDS_RLINK_TERMS || key == &IDS_RLINK_SLIDE_SHOW) {

@@ -19,6 +19,29 @@ Fault parameters (all optional):
   stall=S       after the headers (and after `cut` bytes) wait S seconds before going on
   delay=MS      wait MS milliseconds before answering
   times=N       (rules only) the rule applies to the next N requests, then is removed
+  cutevery=N    like cut=N, meant as a standing rule: every response sends at most N
+                bytes of its body (of a 206, of its slice) and closes the connection
+  retryafter=V  add the header "Retry-After: V" (V verbatim: seconds or an HTTP-date)
+  redirect=LOC  answer 302 (or `status`) with "Location: LOC" (verbatim, may be
+                relative) and an empty body
+Faults of the validators and ranges of a file (see below):
+  noaccept=1    send no Accept-Ranges
+  etag=none     send no ETag;  etag=weak  send a weak one, W/"..."
+  nolastmod=1   send no Last-Modified
+  changeetag=1  the ETag differs on every request, and If-Range never matches
+  norange=1     ignore Range (answer 200 with the whole file)
+  range416=1    answer 416 to every request that carries Range
+  badrange=1    answer a satisfiable range with 206 whose slice (and Content-Range)
+                starts one byte after the first byte asked for
+
+A file served as itself (no `status`, `body`, `nobody` or `redirect`) carries
+"Accept-Ranges: bytes", a strong ETag (a digest of its size, modification time
+and path) and Last-Modified. One range of the forms bytes=A-, bytes=A-B and
+bytes=-N is honoured: 206 with Content-Range, or 416 with "Content-Range:
+bytes */TOTAL" and no body when it starts at or after the end. Any other Range,
+or an If-Range that equals neither the ETag (strong comparison) nor the
+Last-Modified text, gives 200 with the whole file. `cut`, `cutevery`, `drip`,
+`stall`, `length` and `nolength` apply to the body actually sent.
 
 Control interface (plain GET, answered with text/plain):
   /__control/set?path=P&<fault params>   add or replace the rule for path P
@@ -29,13 +52,18 @@ With --cert the control interface is also served over plain HTTP on a second
 port; --port-file receives "PORT CONTROL_PORT".
 
 Every request is logged as one line "METHOD PATH STATUS BYTES_SENT UA=... ACCEPT=...
-CTYPE=..." to --log (appended, flushed) and kept in memory for /__control/log.
+CTYPE=... RANGE=... IFRANGE=..." (the request's headers; BYTES_SENT counts the
+body bytes written) to --log (appended, flushed) and kept in memory for
+/__control/log.
 The server stops by itself after --idle-exit seconds without a request and after
 --max-seconds in all, so a test that dies cannot leave it running.
 """
 import argparse
+import email.utils
+import hashlib
 import http.server
 import os
+import re
 import socketserver
 import ssl
 import sys
@@ -44,7 +72,11 @@ import time
 import urllib.parse
 
 FAULT_KEYS = ("status", "body", "nobody", "nolength", "length", "cut", "drip", "stall",
-              "delay", "times")
+              "delay", "times", "cutevery", "retryafter", "redirect", "noaccept", "etag",
+              "nolastmod", "changeetag", "norange", "range416", "badrange")
+
+CHUNK = 65536
+RANGE_RE = re.compile(r"bytes=(\d*)-(\d*)\Z")
 
 
 class State:
@@ -56,6 +88,12 @@ class State:
         self.log_path = log_path
         self.last_request = time.monotonic()
         self.servers = []
+        self.requests = 0
+
+    def count_request(self):
+        with self.lock:
+            self.requests += 1
+            return self.requests
 
     def take_rule(self, path):
         with self.lock:
@@ -76,6 +114,80 @@ class State:
             if self.log_path:
                 with open(self.log_path, "a", encoding="utf-8") as f:
                     f.write(line + "\n")
+
+
+class Body:
+    """A response body: text held in memory, or `size` bytes of an open file from
+    `start`, read piecewise so that a 1 GB file is never held in memory."""
+
+    def __init__(self, data=b"", file=None, start=0, size=0):
+        self.data = memoryview(data)
+        self.file = file
+        self.pos = 0
+        self.size = len(data) if file is None else size
+        if file is not None:
+            file.seek(start)
+
+    def read(self, n):
+        if self.file is not None:
+            return self.file.read(n)
+        piece = self.data[self.pos:self.pos + n]
+        self.pos += len(piece)
+        return piece
+
+
+def validators(local, st, fault, state):
+    """(ETag, Last-Modified) of a file, either None when a fault drops it."""
+    key = "%d:%d:%s" % (st.st_size, st.st_mtime_ns, local)
+    digest = hashlib.sha1(key.encode("utf-8")).hexdigest()[:20]
+    if fault.get("changeetag") == "1":
+        digest += "-%d" % state.count_request()
+    etag = {"none": None, "weak": 'W/"%s"' % digest}.get(fault.get("etag"), '"%s"' % digest)
+    lastmod = None
+    if fault.get("nolastmod") != "1":
+        lastmod = email.utils.formatdate(st.st_mtime, usegmt=True)
+    return etag, lastmod
+
+
+def if_range_matches(value, etag, lastmod, fault):
+    # A weak ETag never matches (strong comparison); a date must be the Last-Modified text.
+    if fault.get("changeetag") == "1":
+        return False
+    if etag is not None and not etag.startswith("W/") and value == etag:
+        return True
+    return lastmod is not None and value == lastmod
+
+
+def choose_range(range_header, if_range, total, fault, etag, lastmod):
+    """(status, first, last) for a file of `total` bytes: 200 for the whole file,
+    206 for the bytes first..last, 416 for an unsatisfiable range."""
+    whole = (200, 0, total - 1)
+    if range_header is None:
+        return whole
+    if fault.get("range416") == "1":
+        return (416, 0, -1)
+    if fault.get("norange") == "1":
+        return whole
+    if if_range is not None and not if_range_matches(if_range, etag, lastmod, fault):
+        return whole
+    m = RANGE_RE.match(range_header.strip())
+    if not m or m.group(1) == m.group(2) == "":
+        return whole
+    if m.group(1) == "":
+        suffix = int(m.group(2))
+        if suffix == 0 or total == 0:
+            return (416, 0, -1)
+        first, last = max(0, total - suffix), total - 1
+    else:
+        first = int(m.group(1))
+        if m.group(2) and int(m.group(2)) < first:
+            return whole
+        if first >= total:
+            return (416, 0, -1)
+        last = min(int(m.group(2) or total - 1), total - 1)
+    if fault.get("badrange") == "1":
+        first += 1
+    return (206, first, last)
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -114,29 +226,74 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if "delay" in fault:
             time.sleep(int(fault["delay"]) / 1000.0)
 
-        body = None
-        status = 200
-        local = os.path.realpath(os.path.join(state.root, path.lstrip("/")))
-        if not (local == state.root or local.startswith(state.root + os.sep)):
-            status, body = 403, b"forbidden\n"
-        elif os.path.isfile(local):
-            with open(local, "rb") as f:
-                body = f.read()
-        else:
-            status, body = 404, b"<html><body>404 Not Found</body></html>\n"
+        file = None
+        try:
+            local = os.path.realpath(os.path.join(state.root, path.lstrip("/")))
+            if not (local == state.root or local.startswith(state.root + os.sep)):
+                status, body, headers = 403, Body(b"forbidden\n"), []
+            elif os.path.isfile(local):
+                file = open(local, "rb")
+                status, body, headers = self.file_response(local, file, fault)
+            else:
+                status, body = 404, Body(b"<html><body>404 Not Found</body></html>\n")
+                headers = []
+            status, sent = self.respond(status, body, headers, fault, head)
+        finally:
+            if file is not None:
+                file.close()
+        state.log("%s %s %d %d UA=%s ACCEPT=%s CTYPE=%s RANGE=%s IFRANGE=%s" % (
+            self.command, self.path, status, sent, self.headers.get("User-Agent", ""),
+            self.headers.get("Accept", ""), self.headers.get("Content-Type", ""),
+            self.headers.get("Range", ""), self.headers.get("If-Range", "")))
+
+    def file_response(self, local, file, fault):
+        """Status, body and extra headers for a file; its validators and ranges only
+        when no fault replaces the file as the response."""
+        st = os.fstat(file.fileno())
+        if any(k in fault for k in ("status", "body", "nobody", "redirect")):
+            return 200, Body(file=file, size=st.st_size), []
+        etag, lastmod = validators(local, st, fault, self.server.state)
+        headers = []
+        if fault.get("noaccept") != "1":
+            headers.append(("Accept-Ranges", "bytes"))
+        if etag is not None:
+            headers.append(("ETag", etag))
+        if lastmod is not None:
+            headers.append(("Last-Modified", lastmod))
+        total = st.st_size
+        status, first, last = choose_range(self.headers.get("Range"), self.headers.get("If-Range"),
+                                           total, fault, etag, lastmod)
+        if status == 416:
+            headers.append(("Content-Range", "bytes */%d" % total))
+            return status, Body(b""), headers
+        if status == 206:
+            headers.append(("Content-Range", "bytes %d-%d/%d" % (first, last, total)))
+        return status, Body(file=file, start=first, size=max(0, last - first + 1)), headers
+
+    def respond(self, status, body, headers, fault, head):
+        """Applies the response faults and sends the response: (status, body bytes written)."""
         if "status" in fault:
             status = int(fault["status"])
         if "body" in fault:
-            body = fault["body"].encode("utf-8")
+            body = Body(fault["body"].encode("utf-8"))
         if fault.get("nobody") == "1":
-            body = b""
+            body = Body(b"")
+        if "redirect" in fault:
+            status = int(fault.get("status", 302))
+            body = Body(b"")
+            headers = headers + [("Location", fault["redirect"])]
+        if "retryafter" in fault:
+            headers = headers + [("Retry-After", fault["retryafter"])]
 
         self.send_response_only(status)
         self.send_header("Content-Type", "application/octet-stream")
+        for name, value in headers:
+            self.send_header(name, value)
         if fault.get("nolength") != "1":
-            declared = int(fault["length"]) if "length" in fault else len(body)
+            declared = int(fault["length"]) if "length" in fault else body.size
             self.send_header("Content-Length", str(declared))
-        close = fault.get("nolength") == "1" or "cut" in fault or "length" in fault
+        close = (fault.get("nolength") == "1" or "length" in fault or "cut" in fault
+                 or "cutevery" in fault)
         if close:
             self.send_header("Connection", "close")
             self.close_connection = True
@@ -148,34 +305,33 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 sent = self.send_body(body, fault)
         except (BrokenPipeError, ConnectionResetError):
             pass
-        state.log("%s %s %d %d UA=%s ACCEPT=%s CTYPE=%s" % (
-            self.command, self.path, status, sent, self.headers.get("User-Agent", ""),
-            self.headers.get("Accept", ""), self.headers.get("Content-Type", "")))
+        return status, sent
 
     def send_body(self, body, fault):
-        limit = len(body)
-        if "cut" in fault:
-            limit = min(limit, int(fault["cut"]))
+        limit = body.size
+        cuts = [int(fault[k]) for k in ("cut", "cutevery") if k in fault]
+        if cuts:
+            limit = min([limit] + cuts)
         drip = int(fault["drip"]) if "drip" in fault else 0
         stall = float(fault["stall"]) if "stall" in fault else 0.0
         sent = 0
-        if stall and "cut" not in fault:
+        if stall and not cuts:
             self.wfile.flush()
             time.sleep(stall)
-        chunk = 65536
         while sent < limit:
             if drip:
-                n = max(1, min(limit - sent, drip // 10 or 1))
-                self.wfile.write(body[sent:sent + n])
-                self.wfile.flush()
-                sent += n
-                time.sleep(n / drip)
+                piece = body.read(max(1, min(limit - sent, drip // 10 or 1)))
             else:
-                n = min(limit - sent, chunk)
-                self.wfile.write(body[sent:sent + n])
-                sent += n
+                piece = body.read(min(limit - sent, CHUNK))
+            if not piece:  # the file shrank while being sent
+                break
+            self.wfile.write(piece)
+            sent += len(piece)
+            if drip:
+                self.wfile.flush()
+                time.sleep(len(piece) / drip)
         self.wfile.flush()
-        if "cut" in fault:
+        if cuts:
             if stall:
                 time.sleep(stall)
             self.close_connection = True
