@@ -2,6 +2,7 @@
 
 #include "config/InstallConfig.h"
 #include "engine/HttpTransfer.h"
+#include "engine/RetryRules.h"
 #include "framework/Handles.h"
 
 #include <windows.h>
@@ -46,19 +47,33 @@ private:
     CFileHandle m_file;
 };
 
-// Fetches url into the file at path. The self-check's transfers are never cancelled or
-// paused, so the request has no events.
-bool DownloadToFilePath(const std::wstring& url, const std::wstring& path)
+// Fetches url into the file at path, in up to `attempts` attempts: a failure
+// that may pass (a refused or cut connection, a timeout, 408, 429, 5xx of the
+// passing kind) is tried again after the usual growing wait, the file emptied
+// first. The self-check's transfers are never cancelled or paused, so the
+// requests have no events; the transfer limits bound every wait, so a stalled
+// or silent server ends the check in bounded time.
+bool DownloadToFilePath(const std::wstring& url, const std::wstring& path, uint32_t attempts)
 {
     if (url.empty() || path.empty())
         return false;
-    CFileSink sink(path);
-    if (!sink.IsOpen())
-        return false;
-    const CancelRequest never;
-    const bool ok = DownloadToStream(never, url, sink);
-    sink.Close();
-    return ok;
+    const TransferLimits limits = GetTransferLimits();
+    for (uint32_t attempt = 1;; ++attempt) {
+        CFileSink sink(path);
+        if (!sink.IsOpen())
+            return false;
+        const CancelRequest never;
+        StreamFailure failure;
+        const bool ok = DownloadToStream(never, url, sink, &failure);
+        sink.Close();
+        if (ok)
+            return true;
+        if (!failure.passing || attempt >= attempts)
+            return false;
+        const double jitter = static_cast<double>(GetTickCount() % 1000) / 1000.0;
+        ::Sleep(ChooseRetryDelay(failure.hasRetryAfter, failure.retryAfterMs, limits.maxRetryAfterMs,
+                                 RetryDelayMs(attempt, limits.firstRetryDelayMs, jitter)));
+    }
 }
 
 // Removes a file GetNewInstallerPath placed in a folder of its own, and that folder.
@@ -80,7 +95,7 @@ int CheckClientVersion(CInstallConfig& config)
         const std::wstring path = config.GetDownloadPath(L"version.xml");
         // An error page, or a document cut off by a broken connection, must not be read as
         // the server's answer: only a whole 2xx body counts as fetched.
-        if (!DownloadToFilePath(config.m_manifest.versionCheckUrl, path))
+        if (!DownloadToFilePath(config.m_manifest.versionCheckUrl, path, GetTransferLimits().versionAttempts))
             return kDecisionVersionDocumentUnavailable;
         if (!config.ReadVersionDocument(path))
             return kDecisionVersionDocumentUnavailable;
@@ -104,7 +119,7 @@ uint32_t DownloadNewInstaller(CInstallConfig& config, std::wstring& newInstaller
     try {
         newInstallerPath = config.GetNewInstallerPath();
         if (!newInstallerPath.empty())
-            result = DownloadToFilePath(url, newInstallerPath) ? 1 : 0;
+            result = DownloadToFilePath(url, newInstallerPath, GetTransferLimits().maxAttempts) ? 1 : 0;
     } catch (const std::exception&) {
         result = 0;
     }

@@ -1,5 +1,6 @@
 #include "engine/HttpTransfer.h"
 
+#include "engine/RetryRules.h"
 #include "engine/TransferLoop.h"
 #include "engine/TransferRules.h"
 #include "framework/Handles.h"
@@ -456,15 +457,40 @@ bool DownloadToFile(const ICancelRequest& cancel, const std::wstring& url, HANDL
     return get.ReceiveToFile(cancel, file, callback);
 }
 
-bool DownloadToStream(const ICancelRequest& cancel, const std::wstring& url, IByteSink& sink)
+bool DownloadToStream(const ICancelRequest& cancel, const std::wstring& url, IByteSink& sink,
+                      StreamFailure* failure)
 {
+    StreamFailure ignored;
+    StreamFailure& f = failure ? *failure : ignored;
+    f = StreamFailure();
     CInternetHandle connection, request;
     DWORD error = 0;
-    if (OpenAndSend(url, kStreamRequest, connection, request, error) != SetupOk || cancel.IsCancelled())
+    if (OpenAndSend(url, kStreamRequest, connection, request, error) != SetupOk) {
+        f.passing = IsPassingError(error);
+        return false;
+    }
+    if (cancel.IsCancelled())
         return false;
     DWORD status = 0;
-    if (!QueryStatusCode(request.Get(), status) || !IsSuccessStatus(status))
+    if (!QueryStatusCode(request.Get(), status))
         return false;
+    if (!IsSuccessStatus(status)) {
+        f.passing = IsPassingStatus(status);
+        wchar_t text[64] = {};
+        DWORD size = sizeof text;
+        if (f.passing && HttpQueryInfoW(request.Get(), HTTP_QUERY_RETRY_AFTER, text, &size, nullptr)) {
+            FILETIME ft;
+            GetSystemTimeAsFileTime(&ft);
+            const uint64_t t = (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+            const int64_t now = static_cast<int64_t>((t - 116444736000000000ULL) / 10000000ULL);
+            f.hasRetryAfter = ParseRetryAfter(text, now, f.retryAfterMs);
+        }
+        return false;
+    }
     CInternetBody body(request.Get());
-    return ReceiveBodyToSink(cancel, body, DeclaredLength(request.Get()), sink);
+    if (ReceiveBodyToSink(cancel, body, DeclaredLength(request.Get()), sink))
+        return true;
+    // A body cut short or a read that timed out: the next attempt may get it whole.
+    f.passing = !cancel.IsCancelled();
+    return false;
 }

@@ -138,9 +138,19 @@ int64_t QueryContentLength(const std::wstring& url);
 bool DownloadToFile(const ICancelRequest& cancel, const std::wstring& url, HANDLE file,
                     IDownloadCallback* callback);
 
+// Why a stream download failed, for a caller that retries.
+struct StreamFailure
+{
+    bool passing = false;        // a later attempt may succeed (see IsPassingError/Status)
+    bool hasRetryAfter = false;  // the server said when
+    uint64_t retryAfterMs = 0;
+};
+
 // Downloads `url` into `sink`. Sends "Content-Type: application/json" (and no
-// body). True under the same conditions as DownloadToFile.
-bool DownloadToStream(const ICancelRequest& cancel, const std::wstring& url, IByteSink& sink);
+// body). True under the same conditions as DownloadToFile; on failure
+// `failure`, when given, says whether it may pass.
+bool DownloadToStream(const ICancelRequest& cancel, const std::wstring& url, IByteSink& sink,
+                      StreamFailure* failure = nullptr);
 
 // One file GET (the verb, accept type and flags of DownloadToFile) whose
 // response serves twice: its headers give the status and the length, then its
