@@ -27,6 +27,8 @@ public:
 
     const std::wstring& Exe() const { return m_exe; }
     const std::wstring& Folder() const { return m_app.Path(); }
+    // The folder the server serves (the site's files as downloads must deliver them).
+    const std::wstring& SiteFolder() const { return m_site.Path(); }
     std::wstring ManifestPath() const { return m_app.Path() + L"\\config\\manifest.xml"; }
     testing_support::CTestServer& Server() { return m_server; }
     const std::string& Error() const { return m_error; }

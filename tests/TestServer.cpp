@@ -106,8 +106,6 @@ bool HttpGet(int port, const std::string& pathAndQuery, std::string* body)
     return true;
 }
 
-int g_controlPort = 0;  // control port of the running server (one server per test at a time)
-
 } // namespace
 
 std::wstring CTestServer::CaCertificatePath() { return WinePath(PEL_TEST_CERT_DIR "/ca.der"); }
@@ -156,7 +154,7 @@ bool CTestServer::Start(const std::wstring& root, const Options& options)
         return false;
     m_port = port;
     m_https = options.https;
-    g_controlPort = controlPort;
+    m_controlPort = controlPort;
     return true;
 }
 
@@ -166,7 +164,7 @@ void CTestServer::Stop()
         return;
     Control(L"/__control/stop", nullptr);
     m_port = 0;
-    g_controlPort = 0;
+    m_controlPort = 0;
 }
 
 std::wstring CTestServer::BaseUrl() const
@@ -176,7 +174,7 @@ std::wstring CTestServer::BaseUrl() const
 
 bool CTestServer::Control(const std::wstring& pathAndQuery, std::string* body)
 {
-    return g_controlPort != 0 && HttpGet(g_controlPort, Narrow(pathAndQuery), body);
+    return m_controlPort != 0 && HttpGet(m_controlPort, Narrow(pathAndQuery), body);
 }
 
 bool CTestServer::SetFault(const std::wstring& path, const std::wstring& faultQuery)

@@ -59,6 +59,7 @@ private:
     bool Control(const std::wstring& pathAndQuery, std::string* body);
 
     int m_port = 0;
+    int m_controlPort = 0;   // the plain-HTTP control port (the same as m_port without HTTPS)
     bool m_https = false;
 };
 

@@ -484,6 +484,24 @@ TEST(HttpsTransferTest, TrustedNameWorksWrongNameIsRefused)
     CStringSink sink;
     EXPECT_TRUE(DownloadToStream(CancelRequest(), good.Url(L"/s.bin"), sink));
     EXPECT_EQ(sink.Data().size(), 30000u);
+
+    // A redirect from https to http is refused before anything is asked of
+    // the plain server; https to https is followed.
+    CTestServer plain;
+    ASSERT_TRUE(plain.Start(root.Path()));
+    ASSERT_TRUE(good.SetFault(L"/down", L"redirect=" + plain.Url(L"/s.bin")));
+    ASSERT_TRUE(good.SetFault(L"/up", L"redirect=/s.bin"));
+    {
+        CReportLog log;
+        CFileHandle file(CreateFileW(out.File(L"down.bin").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                                     nullptr));
+        EXPECT_FALSE(DownloadToFile(CancelRequest(), good.Url(L"/down"), file.Get(), &log));
+        EXPECT_EQ(log.Reports().back().errorCode, static_cast<uint32_t>(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR));
+    }
+    EXPECT_EQ(plain.CountRequests("/s.bin"), 0);
+    CStringSink followed;
+    EXPECT_TRUE(DownloadToStream(CancelRequest(), good.Url(L"/up"), followed));
+    EXPECT_EQ(followed.Data().size(), 30000u);
     good.Stop();
 
     CTestServer wrong;

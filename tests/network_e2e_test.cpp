@@ -1,0 +1,229 @@
+// Downloads of the real installer, run silently (/s) against a download site that misbehaves on
+// purpose: a cut, ignored or outdated range, a stalled body, failures in a row, a missing file,
+// a redirect loop, a partial file kept by a failed run, a stalled version document. Each case
+// checks the exit code, the installed product, the requests the server saw and what is left in
+// the download folder. Every limit is shortened through PEL_TRANSFER_LIMITS, which the installer
+// inherits from this process.
+#include "E2eTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+using namespace driver;
+using e2e::CStage;
+
+namespace {
+
+const wchar_t kPackage[] = L"/msi/varo_pro_70.msi";
+const char kPackageLog[] = "/msi/varo_pro_70.msi";
+const wchar_t kLoop[] = L"/msi/loop.msi";
+// Short limits for every run, so that a retry costs milliseconds and a stall a second and a half.
+const wchar_t kShortLimits[] =
+    L"connect=3000,send=3000,receive=3000,stall=1500,retry=50,retry-after-max=1000,redirects=4";
+const wchar_t kConnectError[] =
+    L"Unable to contact the download server. Check your Internet connection and try again. If "
+    L"the issue persists, please contact Customer Care.";
+const DWORD kRunTimeoutMs = 120000;
+
+// Sets an environment variable of this process (inherited by the programs it starts) and
+// restores the earlier value.
+class CScopedEnvironment
+{
+public:
+    CScopedEnvironment(const wchar_t* name, const std::wstring& value) : m_name(name)
+    {
+        wchar_t old[1024];
+        const DWORD n = ::GetEnvironmentVariableW(name, old, 1024);
+        m_had = n > 0 && n < 1024;
+        if (m_had)
+            m_old.assign(old, n);
+        ::SetEnvironmentVariableW(name, value.c_str());
+    }
+    ~CScopedEnvironment() { ::SetEnvironmentVariableW(m_name, m_had ? m_old.c_str() : nullptr); }
+    CScopedEnvironment(const CScopedEnvironment&) = delete;
+    CScopedEnvironment& operator=(const CScopedEnvironment&) = delete;
+
+private:
+    const wchar_t* m_name;
+    std::wstring m_old;
+    bool m_had = false;
+};
+
+// The whole file, or nullopt when it cannot be read.
+std::optional<std::string> ReadAll(const std::wstring& path)
+{
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    std::string bytes(::GetFileSize(file, nullptr), '\0');
+    DWORD read = 0;
+    const BOOL ok = bytes.empty() || ::ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
+    ::CloseHandle(file);
+    if (!ok || read != bytes.size())
+        return std::nullopt;
+    return bytes;
+}
+
+bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// One request per entry, "STATUS RANGE BYTES_SENT", with " if-range" when If-Range was sent.
+std::string Summary(const std::vector<testing_support::CTestServer::LoggedRequest>& requests)
+{
+    std::string out;
+    for (const auto& r : requests) {
+        out += (out.empty() ? "" : "; ") + std::to_string(r.status) + " " +
+               (r.range.empty() ? std::string("-") : r.range) + " " + std::to_string(r.bytes);
+        if (!r.ifRange.empty())
+            out += " if-range";
+    }
+    return out;
+}
+
+struct SilentRun
+{
+    long exitCode = -1;
+    DWORD elapsedMs = 0;
+    std::vector<std::wstring> boxes;   // texts of the message boxes answered, in order
+};
+
+// Runs the staged installer with /s and the limits, answering each message box with OK.
+SilentRun RunSilent(const std::wstring& exe, const std::wstring& limits)
+{
+    CScopedEnvironment environment(L"PEL_TRANSFER_LIMITS", limits);
+    SilentRun run;
+    CProgram installer;
+    EXPECT_TRUE(installer.Start(exe, L"/s"));
+    const DWORD start = ::GetTickCount();
+    while ((run.exitCode = installer.WaitExit(50)) == -1 && ::GetTickCount() - start < kRunTimeoutMs) {
+        MessageBoxInfo box;
+        if (!WaitMessageBox(installer.Pid(), 0, &box))
+            continue;
+        run.boxes.push_back(box.text);
+        EXPECT_TRUE(AnswerMessageBox(box, IDOK));
+        for (int i = 0; i < 100 && ::IsWindow(box.hwnd); ++i)
+            ::Sleep(20);
+    }
+    run.elapsedMs = ::GetTickCount() - start;
+    return run;
+}
+
+struct NetworkCase
+{
+    const char* name;
+    std::vector<std::pair<std::wstring, std::wstring>> faults;   // path, rule
+    std::string urlSuffix;     // appended to the package's address in the manifest
+    std::wstring limits;       // after the short limits
+    bool failedRunFirst;       // a run with every answer cut at N and one attempt goes first
+    long exitCode;
+    std::optional<std::string> packageRequests;   // Summary() of the package's requests
+    int maxLoopRequests;       // bound of the requests of a redirect loop, 0 when none
+    DWORD withinMs;            // bound of the run's time, 0 when none
+};
+
+} // namespace
+
+TEST(NetworkE2e, SilentRunsRecoverFromPassingFailuresAndEndCleanlyOnLastingOnes)
+{
+    const std::optional<std::string> site = ReadAll(payload_test::SitePath(L"msi\\varo_pro_70.msi"));
+    ASSERT_TRUE(site && site->size() > 1000);
+    const long long size = static_cast<long long>(site->size());
+    const long long cut = size * 2 / 5;
+    const std::wstring n = std::to_wstring(cut);
+    const std::string first = "200 - " + std::to_string(cut);
+    const std::string resumed = "bytes=" + std::to_string(cut) + "-";
+    const std::string rest = std::to_string(size - cut);
+    const std::string whole = std::to_string(size);
+
+    const std::vector<NetworkCase> cases = {
+        {"cut once: the rest is asked for from the bytes the first answer sent",
+         {{kPackage, L"cut=" + n + L"&times=1"}}, "", L"", false, 0,
+         first + "; 206 " + resumed + " " + rest + " if-range", 0, 0},
+        {"range ignored: the second answer is the whole file",
+         {{kPackage, L"cut=" + n + L"&times=1"}}, "?__norange=1", L"", false, 0,
+         first + "; 200 " + resumed + " " + whole + " if-range", 0, 0},
+        {"validator changed: the second answer is the whole file",
+         {{kPackage, L"cut=" + n + L"&changeetag=1&times=1"}}, "", L"", false, 0,
+         first + "; 200 " + resumed + " " + whole + " if-range", 0, 0},
+        // The stalled answer is logged only when the server's 20 s are over: at the end of a
+        // run that did not wait for it, only the resumed request is in the log.
+        {"stall after N bytes: the attempt ends at the stall limit and resumes",
+         {{kPackage, L"cut=" + n + L"&stall=20&times=1"}}, "", L"", false, 0,
+         "206 " + resumed + " " + rest + " if-range", 0, 20000},
+        {"five passing failures in a row end the download",
+         {{kPackage, L"status=503&nobody=1"}}, "", L"", false, 1603,
+         "503 - 0; 503 - 0; 503 - 0; 503 - 0; 503 - 0", 0, 0},
+        {"a missing package is not tried again", {{kPackage, L"status=404&nobody=1"}}, "", L"", false,
+         1603, "404 - 0", 0, 0},
+        {"a redirect loop ends",
+         {{kPackage, L"redirect=" + std::wstring(kLoop)}, {kLoop, L"redirect=" + std::wstring(kPackage)}},
+         "", L"", false, 1603, std::nullopt, 10, 0},
+        {"a second run resumes what a failed run kept", {}, "", L"", true, 0,
+         first + "; 206 " + resumed + " " + rest + " if-range", 0, 0},
+        // A client that waited for the stalled version document would get it after 20 s.
+        {"a stalled version document fails the self-check well before the server answers",
+         {{L"/version.xml", L"stall=20"}}, "", L",receive=2000", false, 1603, "", 0, 20000},
+    };
+
+    for (const NetworkCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        e2e::CProductCleanup cleanup;
+        ASSERT_TRUE(cleanup.Held());
+        CStage stage;
+        ASSERT_TRUE(stage.Prepare()) << stage.Error();
+        if (!c.urlSuffix.empty())
+            ASSERT_TRUE(stage.EditManifest("</full_url>", c.urlSuffix));
+        const std::wstring package = stage.Folder() + L"\\msi\\varo_pro_70.msi";
+        const std::wstring partial = package + L".partial";
+        const std::wstring record = package + L".resume";
+
+        if (c.failedRunFirst) {
+            ASSERT_TRUE(stage.Server().SetFault(kPackage, L"cut=" + n));
+            const SilentRun failed = RunSilent(stage.Exe(), std::wstring(kShortLimits) + L",attempts=1");
+            EXPECT_EQ(failed.exitCode, 1603);
+            EXPECT_EQ(failed.boxes, std::vector<std::wstring>{kConnectError});
+            WIN32_FILE_ATTRIBUTE_DATA data = {};
+            ASSERT_TRUE(::GetFileAttributesExW(partial.c_str(), GetFileExInfoStandard, &data));
+            EXPECT_EQ(static_cast<long long>(data.nFileSizeLow), cut) << "kept bytes";
+            EXPECT_TRUE(Exists(record));
+            EXPECT_FALSE(Exists(package));
+            ASSERT_TRUE(stage.Server().ClearFaults());
+        }
+        for (const auto& fault : c.faults)
+            ASSERT_TRUE(stage.Server().SetFault(fault.first, fault.second));
+
+        const SilentRun run = RunSilent(stage.Exe(), kShortLimits + c.limits);
+        const auto requests = stage.Server().Requests(kPackageLog);
+        EXPECT_EQ(run.exitCode, c.exitCode) << stage.Server().RequestLog();
+        if (c.withinMs)
+            EXPECT_LT(run.elapsedMs, c.withinMs);
+        if (c.packageRequests)
+            EXPECT_EQ(Summary(requests), *c.packageRequests) << stage.Server().RequestLog();
+
+        if (c.exitCode == 0) {
+            EXPECT_TRUE(run.boxes.empty());
+            EXPECT_EQ(e2e::ProductVersion(), L"7.0.0.1");
+            const std::optional<std::string> served = ReadAll(stage.SiteFolder() + L"\\msi\\varo_pro_70.msi");
+            ASSERT_TRUE(served);
+            EXPECT_TRUE(ReadAll(package) == served) << "the downloaded package differs from the site's";
+        } else {
+            EXPECT_EQ(run.boxes, std::vector<std::wstring>{kConnectError});
+            EXPECT_EQ(e2e::ProductVersion(), L"");
+            EXPECT_FALSE(Exists(package));
+        }
+        EXPECT_FALSE(Exists(partial));
+        EXPECT_FALSE(Exists(record));
+
+        if (c.maxLoopRequests) {
+            const int loop = stage.Server().CountRequests(kPackageLog) +
+                             stage.Server().CountRequests("/msi/loop.msi");
+            EXPECT_LE(loop, c.maxLoopRequests) << stage.Server().RequestLog();
+        }
+    }
+}
