@@ -473,7 +473,7 @@ TEST_F(DownloadJobTest, RetryAfterIsCappedAndRedirectLoopsFailAtOnce)
     EXPECT_TRUE(SameBytes(ReadFileBytes(m_out.File(L"moved.msi")), PatternBytes(kSize, 7)));
 }
 
-TEST_F(DownloadJobTest, CancelEndsABlockedReadAndABackOffWait)
+TEST_F(DownloadJobTest, CancelEndsTheWaitForHeadersABlockedReadAndABackOffWait)
 {
     // The server sends 60000 bytes, then nothing for 20 s; a stall limit
     // above that leaves the read blocked when the user cancels.
@@ -487,16 +487,23 @@ TEST_F(DownloadJobTest, CancelEndsABlockedReadAndABackOffWait)
         ~Restore() { SetTransferLimits(ShortLimits()); }
     } restore;
 
+    enum Moment
+    {
+        WaitingForHeaders,   // cancel once the job started
+        InBlockedRead,       // cancel once bytes came
+        InBackOff,           // cancel once the job waits to retry
+    };
     const struct
     {
         const wchar_t* path;
-        bool inBackOff;   // cancel once the job waits to retry, else once bytes came
+        Moment moment;
     } cases[] = {
-        {L"/slow.msi?__cut=60000&__stall=20", false},
-        {L"/slow.msi?__status=503&__nobody=1&__retryafter=20", true},
+        {L"/slow.msi?__delay=20000", WaitingForHeaders},
+        {L"/slow.msi?__cut=60000&__stall=20", InBlockedRead},
+        {L"/slow.msi?__status=503&__nobody=1&__retryafter=20", InBackOff},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.inBackOff ? "back-off" : "blocked read");
+        SCOPED_TRACE(c.moment);
         CTestOwner owner;
         CReportLog log;
         const std::wstring local = m_out.File(L"blocked.msi");
@@ -510,11 +517,12 @@ TEST_F(DownloadJobTest, CancelEndsABlockedReadAndABackOffWait)
         ASSERT_TRUE(WaitUntil(
             [&] {
                 const auto reports = log.Reports();
-                return !reports.empty() && (c.inBackOff ? reports.back().state == TransferRetrying
-                                                        : reports.back().received >= 60000);
+                return !reports.empty() && (c.moment == WaitingForHeaders ||
+                                            (c.moment == InBackOff ? reports.back().state == TransferRetrying
+                                                                   : reports.back().received >= 60000));
             },
             15000));
-        Sleep(300);   // well inside the blocked read or the 20 s wait
+        Sleep(300);   // well inside the 20 s the server holds
         const ULONGLONG cancelled = GetTickCount64();
         owner.Cancel();
         run.join();

@@ -197,7 +197,8 @@ private:
 };
 
 // Samples the install status from the test thread while the worker runs.
-std::vector<uint32_t> SampleStates(CInstallWorker& worker, DWORD timeoutMs = 120000)
+std::vector<uint32_t> SampleStates(CInstallWorker& worker, DWORD timeoutMs = 120000,
+                                   std::vector<std::wstring>* texts = nullptr)
 {
     std::vector<uint32_t> states;
     const DWORD start = GetTickCount();
@@ -207,6 +208,8 @@ std::vector<uint32_t> SampleStates(CInstallWorker& worker, DWORD timeoutMs = 120
             InstallStatus::Instance().TakeStatusSnapshot(TheInstallConfig().m_uiStrings);
         if (states.empty() || states.back() != snapshot.state)
             states.push_back(snapshot.state);
+        if (texts && (texts->empty() || texts->back() != snapshot.stateText))
+            texts->push_back(snapshot.stateText);
         if (done || GetTickCount() - start > timeoutMs)
             return states;
     }
@@ -469,17 +472,36 @@ TEST_F(InstallWorkerTest, MissingPackageShowsDownloadServerMessage)
     EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kProductKey, L"exe"), L"<none>");
 }
 
-// A package whose transfer breaks off is never installed from its half file: the
-// run ends Failed with the download server message, and no setup program starts.
+// A package whose transfer breaks off every time (and cannot be resumed) is
+// tried again after a wait the status shows as a countdown, and never installed
+// from its half file: the run ends Failed with the download server message,
+// and no setup program starts.
 TEST_F(InstallWorkerTest, BrokenOffPackageIsNotInstalled)
 {
     LoadSite(1033);
-    ASSERT_TRUE(m_server.SetFault(L"/msi/varo_pro_70.msi", L"cut=65536"));
+    ASSERT_TRUE(m_server.SetFault(L"/msi/varo_pro_70.msi", L"cut=65536&noaccept=1"));
+    TransferLimits limits;
+    limits.maxAttempts = 2;
+    limits.firstRetryDelayMs = 2500;
+    SetTransferLimits(limits);
+    struct Restore
+    {
+        ~Restore() { SetTransferLimits(TransferLimits()); }
+    } restore;
     BoxAnswerer answer(TheInstallConfig().m_manifest.shortName, IDOK);
     CInstallWorker worker;
     ASSERT_TRUE(worker.Start());
-    const std::vector<uint32_t> states = SampleStates(worker);
+    std::vector<std::wstring> texts;
+    const std::vector<uint32_t> states = SampleStates(worker, 120000, &texts);
     answer.Join();
+    EXPECT_EQ(m_server.CountRequests("/msi/varo_pro_70.msi"), 2);
+    // "Connection lost. Retrying in 3 s..." (2250 to 2750 ms, rounded up) counts
+    // down to 1 s, then the downloading text is back.
+    const auto at = [&texts](const std::wstring& t) { return std::find(texts.begin(), texts.end(), t); };
+    const auto retrying = at(L"Connection lost. Retrying in 2 s...");
+    ASSERT_NE(retrying, texts.end());
+    EXPECT_LT(retrying, at(L"Connection lost. Retrying in 1 s..."));
+    EXPECT_NE(std::find(retrying, texts.end(), std::wstring(IDS_STATUS_DOWNLOADING.defaultText)), texts.end());
     EXPECT_EQ(states.back(), static_cast<uint32_t>(Failed));
     EXPECT_EQ(worker.FailureKind(), kFailureServerUnusable);
     EXPECT_TRUE(answer.box.found);

@@ -177,8 +177,9 @@ TEST(NetworkE2e, SilentRunsRecoverFromPassingFailuresAndEndCleanlyOnLastingOnes)
         ASSERT_TRUE(cleanup.Held());
         CStage stage;
         ASSERT_TRUE(stage.Prepare()) << stage.Error();
-        if (!c.urlSuffix.empty())
+        if (!c.urlSuffix.empty()) {
             ASSERT_TRUE(stage.EditManifest("</full_url>", c.urlSuffix));
+        }
         const std::wstring package = stage.Folder() + L"\\msi\\varo_pro_70.msi";
         const std::wstring partial = package + L".partial";
         const std::wstring record = package + L".resume";
@@ -201,10 +202,12 @@ TEST(NetworkE2e, SilentRunsRecoverFromPassingFailuresAndEndCleanlyOnLastingOnes)
         const SilentRun run = RunSilent(stage.Exe(), kShortLimits + c.limits);
         const auto requests = stage.Server().Requests(kPackageLog);
         EXPECT_EQ(run.exitCode, c.exitCode) << stage.Server().RequestLog();
-        if (c.withinMs)
+        if (c.withinMs) {
             EXPECT_LT(run.elapsedMs, c.withinMs);
-        if (c.packageRequests)
+        }
+        if (c.packageRequests) {
             EXPECT_EQ(Summary(requests), *c.packageRequests) << stage.Server().RequestLog();
+        }
 
         if (c.exitCode == 0) {
             EXPECT_TRUE(run.boxes.empty());
