@@ -37,14 +37,6 @@ double Jitter()
     return static_cast<double>((state >> 8) % 1001) / 1000.0;
 }
 
-int64_t UnixNow()
-{
-    FILETIME ft;
-    GetSystemTimeAsFileTime(&ft);
-    const uint64_t t = (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-    return static_cast<int64_t>((t - 116444736000000000ULL) / 10000000ULL);
-}
-
 uint64_t FileLength(const std::wstring& path)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -192,7 +184,7 @@ bool CDownloadJob::Fetch(const CancelRequest& cancel)
             passing = !finished || IsPassingError(AttemptError(*a, outcome));
         } else if (IsPassingStatus(a->status)) {
             passing = true;
-            hasRetryAfter = ParseRetryAfter(a->retryAfter, UnixNow(), retryAfterMs);
+            hasRetryAfter = RetryAfterFromNow(a->retryAfter, retryAfterMs);
         }
         if (!passing)
             break;

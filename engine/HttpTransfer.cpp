@@ -320,6 +320,15 @@ void CloseInternetRoot()
     }
 }
 
+bool RetryAfterFromNow(const std::wstring& value, uint64_t& delayMs)
+{
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    const uint64_t t = (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+    const int64_t now = static_cast<int64_t>((t - 116444736000000000ULL) / 10000000ULL);   // since 1970
+    return ParseRetryAfter(value, now, delayMs);
+}
+
 TransferLimits GetTransferLimits()
 {
     std::lock_guard<std::mutex> guard(g_limitsLock);
@@ -478,13 +487,8 @@ bool DownloadToStream(const ICancelRequest& cancel, const std::wstring& url, IBy
         f.passing = IsPassingStatus(status);
         wchar_t text[64] = {};
         DWORD size = sizeof text;
-        if (f.passing && HttpQueryInfoW(request.Get(), HTTP_QUERY_RETRY_AFTER, text, &size, nullptr)) {
-            FILETIME ft;
-            GetSystemTimeAsFileTime(&ft);
-            const uint64_t t = (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-            const int64_t now = static_cast<int64_t>((t - 116444736000000000ULL) / 10000000ULL);
-            f.hasRetryAfter = ParseRetryAfter(text, now, f.retryAfterMs);
-        }
+        if (f.passing && HttpQueryInfoW(request.Get(), HTTP_QUERY_RETRY_AFTER, text, &size, nullptr))
+            f.hasRetryAfter = RetryAfterFromNow(text, f.retryAfterMs);
         return false;
     }
     CInternetBody body(request.Get());

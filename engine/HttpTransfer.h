@@ -138,6 +138,10 @@ int64_t QueryContentLength(const std::wstring& url);
 bool DownloadToFile(const ICancelRequest& cancel, const std::wstring& url, HANDLE file,
                     IDownloadCallback* callback);
 
+// A Retry-After header's wait from now (see ParseRetryAfter); false when the
+// text is not one.
+bool RetryAfterFromNow(const std::wstring& value, uint64_t& delayMs);
+
 // Why a stream download failed, for a caller that retries.
 struct StreamFailure
 {
