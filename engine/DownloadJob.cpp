@@ -32,7 +32,7 @@ DWORD AttemptError(const CTransferAttempt& a, CTransferAttempt::Outcome outcome)
 double Jitter()
 {
     // Spreads the retries of many clients that lost the same server at once.
-    static unsigned state = static_cast<unsigned>(GetTickCount64()) ^ (GetCurrentThreadId() << 16);
+    thread_local unsigned state = static_cast<unsigned>(GetTickCount64()) ^ (GetCurrentThreadId() << 16);
     state = state * 1103515245u + 12345u;
     return static_cast<double>((state >> 8) % 1001) / 1000.0;
 }
@@ -143,14 +143,18 @@ bool CDownloadJob::Fetch(const CancelRequest& cancel)
             break;
         }
         const bool finished = outcome == CTransferAttempt::Finished;
+        // The findings of an attempt given up before its body began may still
+        // be being written by its thread: only a finished or prepared one's count.
+        const bool prepared = a->BodyPrepared();
+        const bool settled = finished || prepared;
         // A stalled attempt's answer still tells which version the kept bytes belong to.
-        if (a->BodyPrepared()) {
+        if (prepared) {
             record = {m_url, a->validator, a->total};
             resumable = a->resumable;
             m_contentLength = static_cast<int64_t>(a->total);
         }
         kept = FileLength(partialPath);
-        if (a->bodyStarted || (a->opened && LengthQueryAcceptsStatus(a->status) && a->declared > 0)) {
+        if (settled && (a->bodyStarted || (a->opened && LengthQueryAcceptsStatus(a->status) && a->declared > 0))) {
             transferred = true;
             end = a->report;
             end.httpStatus = a->status;

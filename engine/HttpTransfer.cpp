@@ -429,7 +429,6 @@ bool CHttpGet::ReceiveBody(const ICancelRequest& cancel, HANDLE file, IDownloadC
 {
     bool result = false;
     if (m_request) {
-        report.httpStatus = Status();
         CInternetBody body(m_request.Get());
         result = ReceiveBodyToFile(cancel, body, DeclaredLength(), file, callback, report,
                                    kTransferPollIntervalMs, target);

@@ -122,6 +122,9 @@ bool CTransferAttempt::PrepareFile(CFileHandle& file)
         else
             DeleteFileW(recordPath.c_str());
     }
+    report.received = kept;
+    report.total = total;
+    report.httpStatus = status;
     m_prepared = true;
     return true;
 }
@@ -139,8 +142,6 @@ void CTransferAttempt::Work()
             JudgeResponse(get);
             CFileHandle file;
             if (bodyStarted && PrepareFile(file)) {
-                report.received = kept;
-                report.total = total;
                 bodyOk = get.ReceiveBody(m_control, file.Get(), reports, report, BodyTarget{kept, this});
             } else if (bodyStarted) {
                 report.errorCode = GetLastError();
