@@ -20,6 +20,8 @@ constexpr DWORD kCancelReportDelayMs = 500;
 // job's watch ends it this much later at the latest.
 constexpr uint32_t kResponseGraceMs = 2000;
 constexpr DWORD kRetryWaitStepMs = 50;
+// New bytes an attempt must have kept for the next one to start without a wait.
+constexpr uint64_t kResumeAtOnceBytes = 64 * 1024;
 
 // Windows error of a failed attempt that ended without its own.
 DWORD AttemptError(const CTransferAttempt& a, CTransferAttempt::Outcome outcome)
@@ -138,10 +140,6 @@ bool CDownloadJob::Fetch(const CancelRequest& cancel)
         const CTransferAttempt::Outcome outcome = CTransferAttempt::Run(a, responseLimit, limits.stallLimitMs);
         if (outcome == CTransferAttempt::Finished && a->failure)
             std::rethrow_exception(a->failure);
-        if (outcome == CTransferAttempt::Cancelled || cancel.IsCancelled()) {
-            cancelled = true;
-            break;
-        }
         const bool finished = outcome == CTransferAttempt::Finished;
         // The findings of an attempt given up before its body began may still
         // be being written by its thread: only a finished or prepared one's count.
@@ -154,6 +152,10 @@ bool CDownloadJob::Fetch(const CancelRequest& cancel)
             m_contentLength = static_cast<int64_t>(a->total);
         }
         kept = FileLength(partialPath);
+        if (outcome == CTransferAttempt::Cancelled || cancel.IsCancelled()) {
+            cancelled = true;   // what the attempt kept stays for the next run
+            break;
+        }
         if (settled && (a->bodyStarted || (a->opened && LengthQueryAcceptsStatus(a->status) && a->declared > 0))) {
             transferred = true;
             end = a->report;
@@ -194,15 +196,21 @@ bool CDownloadJob::Fetch(const CancelRequest& cancel)
             break;
         // Only bytes beyond the most ever held count as new: an attempt that
         // starts again from zero and breaks off earlier brought nothing.
-        failures = kept > mostKept ? 1 : failures + 1;
+        const uint64_t newBytes = kept > mostKept ? kept - mostKept : 0;
+        failures = newBytes > 0 ? 1 : failures + 1;
         mostKept = std::max(mostKept, kept);
         if (failures >= maxAttempts)
             break;
         DownloadStatusInfo wait;
         wait.state = TransferRetrying;
         wait.received = resumable ? kept : 0;
-        wait.retryDelayMs = ChooseRetryDelay(hasRetryAfter, retryAfterMs, limits.maxRetryAfterMs,
-                                             RetryDelayMs(failures, limits.firstRetryDelayMs, Jitter()));
+        // A connection that carried a good part of the file before it broke (a
+        // proxy that cuts long transfers, a stall) is resumed at once; only
+        // attempts that bring (almost) nothing wait, longer each time.
+        const bool resumeAtOnce = resumable && newBytes >= kResumeAtOnceBytes && !hasRetryAfter;
+        wait.retryDelayMs = resumeAtOnce ? 0
+                                         : ChooseRetryDelay(hasRetryAfter, retryAfterMs, limits.maxRetryAfterMs,
+                                                            RetryDelayMs(failures, limits.firstRetryDelayMs, Jitter()));
         wait.errorCode = AttemptError(*a, outcome);
         Report(wait);
         if (!WaitBeforeRetry(cancel, wait.retryDelayMs)) {

@@ -537,5 +537,9 @@ TEST_F(DownloadJobTest, CancelEndsTheWaitForHeadersABlockedReadAndABackOffWait)
         ASSERT_GE(reports.size(), 2u);
         EXPECT_EQ(reports[reports.size() - 2].state, TransferCancelled);
         EXPECT_FALSE(FileExists(local));
+        // What arrived before the cancel stays for the next run to resume.
+        EXPECT_EQ(FileExists(local + L".partial"), c.moment == InBlockedRead);
+        EXPECT_EQ(FileExists(local + L".resume"), c.moment == InBlockedRead);
+        DiscardPartialDownload(local);
     }
 }
