@@ -54,6 +54,7 @@ void CTransferAttempt::GiveUp()
 {
     std::lock_guard<std::mutex> guard(m_gate);
     m_givenUp = true;
+    m_file.Reset();
 }
 
 void CTransferAttempt::JudgeResponse(const CHttpGet& get)
@@ -98,7 +99,7 @@ void CTransferAttempt::JudgeResponse(const CHttpGet& get)
 // continuation, emptied for a whole file, whose resume record is written (or
 // removed when the server cannot resume it). Under the gate: a given-up
 // attempt never touches the file.
-bool CTransferAttempt::PrepareFile(CFileHandle& file)
+bool CTransferAttempt::PrepareFile()
 {
     if (!Enter())
         return false;
@@ -110,12 +111,13 @@ bool CTransferAttempt::PrepareFile(CFileHandle& file)
     // Shared for writing and deletion: a given-up attempt's thread may still
     // hold its handle (it never writes through it again) while the next
     // attempt continues the file or the job moves it into place.
-    file.Reset(CreateFileW(partialPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_ALWAYS, FILE_FLAG_RANDOM_ACCESS, nullptr));
-    if (!file)
+    m_file.Reset(CreateFileW(partialPath.c_str(), GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                             FILE_FLAG_RANDOM_ACCESS, nullptr));
+    if (!m_file)
         return false;
     if (kept == 0) {
-        if (!SetEndOfFile(file.Get()))
+        if (!SetEndOfFile(m_file.Get()))
             return false;
         if (resumable)
             WriteResumeRecord(recordPath, {url, validator, total});
@@ -140,9 +142,10 @@ void CTransferAttempt::Work()
             m_lastProgress = GetTickCount64();
             m_responded = true;
             JudgeResponse(get);
-            CFileHandle file;
-            if (bodyStarted && PrepareFile(file)) {
-                bodyOk = get.ReceiveBody(m_control, file.Get(), reports, report, BodyTarget{kept, this});
+            if (bodyStarted && PrepareFile()) {
+                // The loop touches the file only under the gate, where a
+                // given-up attempt finds it closed.
+                bodyOk = get.ReceiveBody(m_control, m_file.Get(), reports, report, BodyTarget{kept, this});
             } else if (bodyStarted) {
                 report.errorCode = GetLastError();
                 report.errorText = kErrDownloadFailed;
@@ -151,6 +154,10 @@ void CTransferAttempt::Work()
     } catch (...) {
         // An exception of the job's callback: the job's thread takes it over.
         failure = std::current_exception();
+    }
+    {
+        std::lock_guard<std::mutex> guard(m_gate);
+        m_file.Reset();
     }
     SetEvent(m_done.Get());
 }

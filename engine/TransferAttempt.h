@@ -85,7 +85,7 @@ public:
 private:
     void Work();
     void JudgeResponse(const CHttpGet& get);
-    bool PrepareFile(CFileHandle& file);
+    bool PrepareFile();
     void GiveUp();
 
     CHandle m_cancelEvent;
@@ -95,6 +95,11 @@ private:
     std::mutex m_gate;
     bool m_givenUp = false;
     bool m_prepared = false;   // under the gate
+    // The partial file, used and closed only under the gate: giving the
+    // attempt up closes it at once, so that no handle of a blocked attempt
+    // keeps the file open once the job moves it into place (Windows Installer
+    // refuses a package that another handle holds open for writing).
+    CFileHandle m_file;
     std::atomic<ULONGLONG> m_lastProgress{0};
     std::atomic<bool> m_responded{false};
 };

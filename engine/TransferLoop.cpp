@@ -230,15 +230,15 @@ bool ReceiveBodyToFile(const ICancelRequest& cancel, IBodySource& source, int64_
         Report(callback, r);
     }
 
-    {
-        CGateScope gate(target.gate);
-        if (!gate.Open())
-            return false;
-        // Bytes that arrived before an error are good bytes: keeping them lets
-        // the next attempt ask for the rest only.
-        if (!writer.WriteStaged() && error == 0)
-            error = ErrorOrGeneric();
-    }
+    // Every use of the file is under the gate: a given-up transfer's file
+    // handle is closed by whoever gave it up.
+    CGateScope gate(target.gate);
+    if (!gate.Open())
+        return false;
+    // Bytes that arrived before an error are good bytes: keeping them lets
+    // the next attempt ask for the rest only.
+    if (!writer.WriteStaged() && error == 0)
+        error = ErrorOrGeneric();
     if (error != 0) {
         RecordFailure(r, error);
         return false;
