@@ -8,7 +8,7 @@
 # With a DISPLAY you click through the installer yourself (scenario "watch"). Without one it
 # runs under Xvfb and drives the wizard like a person, saving a screenshot of each panel to
 # build/demo/shots. Scenarios: install (default), silent, german, update, outdated,
-# server-down; "all" runs every one.
+# server-down, flaky; "all" runs every one.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 # Taken whole before parsing, for running again inside the virtual screen.
@@ -21,7 +21,7 @@ while [ $# -gt 0 ]; do
     esac
 done
 scenarios=${*:-install}
-[ "$scenarios" = all ] && scenarios="install german update silent outdated server-down"
+[ "$scenarios" = all ] && scenarios="install german update silent outdated server-down flaky"
 if [ -n "${DISPLAY:-}" ] && [ -z "${PEL_DEMO_HEADLESS:-}" ] && [ $# -eq 0 ]; then
     scenarios=watch
 fi
@@ -89,7 +89,7 @@ run() {
     wine "$win/tools/DemoDriver.exe" "$1" "$(winepath -w "$app/PelWebInstaller.exe")" \
         --shots "$(winepath -w "$demo/shots")" \
         --msi "$(winepath -w "$demo/site/msi/varo_pro_70.msi")" \
-        --browser-log "$PEL_RECORD_ARGS_FILE" || rc=$?
+        --browser-log "$PEL_RECORD_ARGS_FILE" --server "http://127.0.0.1:$port" || rc=$?
     stop_serving
     return $rc
 }

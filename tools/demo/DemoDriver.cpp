@@ -4,20 +4,25 @@
 //
 // Usage: DemoDriver <scenario> <installer.exe> [--shots <folder>] [--msi <fresh package>]
 //                   [--browser-log <file the web-address stand-in writes>]
+//                   [--server <the download server, http://127.0.0.1:PORT>]
 //   install      normal run: settings panel, Install, progress, success panel, Start Now
 //   silent       /s: no window, installs and ends by itself
 //   german       /lang 1031: German texts, transform and language pack
 //   update       the product is installed already: the status panel comes first
 //   outdated     the server wants a newer installer: it is downloaded and started with /n
 //   server-down  the download server cannot be reached: message, exit code 1603
+//   flaky        install while the server fails: a 503 with Retry-After, then a cut
+//                connection; the status panel counts down and the download resumes
 //   watch        start the installer and wait for a person to click through it
 #include "tools/demo/InstallerDriver.h"
 
 #include <windows.h>
 #include <msi.h>
 #include <shlwapi.h>
+#include <wininet.h>
 
 #include <cstdio>
+#include <regex>
 #include <string>
 
 using namespace driver;
@@ -28,10 +33,12 @@ const wchar_t kProductCode[] = L"{6A3C1F0E-7B1D-4E3B-9C55-2F7A0D9B7001}";
 const wchar_t kProductKey[] = L"SOFTWARE\\Pel Systems\\VARO Pro\\070";
 const wchar_t kEditorSemaphore[] = L"QuilloVaroInstance_70";
 const wchar_t kEditorWindowClass[] = L"VaroProVideoEditor7Window";
+const wchar_t kPackagePath[] = L"/msi/varo_pro_70.msi"; // the product's package on the demo site
 
 int g_failures = 0;
 std::wstring g_shots;
 std::wstring g_browserLog; // written by the stand-in the demo registers for web addresses
+std::wstring g_server;     // the download server's address, for its control interface
 
 std::string Narrow(const std::wstring& w)
 {
@@ -57,11 +64,42 @@ void Note(const std::string& what)
 
 void Shot(HWND hwnd, const wchar_t* name)
 {
-    if (g_shots.empty() || !hwnd)
+    if (g_shots.empty() || !hwnd || !name)
         return;
     std::wstring path = g_shots + L"\\" + name + L".png";
     bool saved = SaveWindowPng(hwnd, path);
     Check(saved, "screenshot " + Narrow(name) + ".png");
+}
+
+// A GET of pathAndQuery on the download server (its control interface), the body in *body.
+// WinINet is bound at run time so that the driver needs no import library for it.
+bool ServerGet(const std::wstring& pathAndQuery, std::string* body = nullptr)
+{
+    static HMODULE wininet = LoadLibraryW(L"wininet.dll");
+    if (!wininet || g_server.empty())
+        return false;
+    auto bind = [](const char* name) { return reinterpret_cast<void*>(GetProcAddress(wininet, name)); };
+    auto open = reinterpret_cast<decltype(&InternetOpenW)>(bind("InternetOpenW"));
+    auto openUrl = reinterpret_cast<decltype(&InternetOpenUrlW)>(bind("InternetOpenUrlW"));
+    auto read = reinterpret_cast<decltype(&InternetReadFile)>(bind("InternetReadFile"));
+    auto close = reinterpret_cast<decltype(&InternetCloseHandle)>(bind("InternetCloseHandle"));
+    if (!open || !openUrl || !read || !close)
+        return false;
+    HINTERNET session = open(L"DemoDriver", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    HINTERNET request = session ? openUrl(session, (g_server + pathAndQuery).c_str(), nullptr, 0,
+                                          INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0)
+                                : nullptr;
+    bool ok = request != nullptr;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ok && (ok = read(request, buffer, sizeof buffer, &got) != FALSE) && got > 0)
+        if (body)
+            body->append(buffer, got);
+    if (request)
+        close(request);
+    if (session)
+        close(session);
+    return ok;
 }
 
 std::wstring ProductVersion()
@@ -217,6 +255,20 @@ bool RunStatusToSuccess(CProgram& installer, HWND main, const wchar_t* statusSho
     return success;
 }
 
+// Presses Start Now on the success panel and reports the home page, exit code, started
+// product and installation.
+void StartNowAndReport(CProgram& installer, HWND main, const std::wstring& expectVersion)
+{
+    if (!g_browserLog.empty())
+        DeleteFileW(g_browserLog.c_str());
+    Click(PanelControl(main, 1));
+    std::wstring page = OpenedAddress(5000);
+    Check(!page.empty(), "Start Now opened the home page the package reported: " + Narrow(page));
+    FinishRun(installer, 20000, 0);
+    Check(WaitProductStartedAndClose(15000), "the product (VARO Pro Video Editor 7) was started");
+    ReportInstallation(expectVersion);
+}
+
 void ScenarioInstall(const std::wstring& exe, const std::wstring& args, const std::wstring& expectVersion,
                      const wchar_t* prefix)
 {
@@ -228,14 +280,80 @@ void ScenarioInstall(const std::wstring& exe, const std::wstring& args, const st
         return;
     if (!RunStatusToSuccess(installer, main, (shot + L"status").c_str(), (shot + L"success").c_str()))
         return;
-    if (!g_browserLog.empty())
-        DeleteFileW(g_browserLog.c_str());
-    Click(PanelControl(main, 1));
-    std::wstring page = OpenedAddress(5000);
-    Check(!page.empty(), "Start Now opened the home page the package reported: " + Narrow(page));
-    FinishRun(installer, 20000, 0);
-    Check(WaitProductStartedAndClose(15000), "the product (VARO Pro Video Editor 7) was started");
-    ReportInstallation(expectVersion);
+    StartNowAndReport(installer, main, expectVersion);
+}
+
+bool StartsWith(const std::wstring& text, const std::wstring& prefix)
+{
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// The status panel's state text once its start is (or, with want false, is no longer)
+// prefix; the last text read when that did not happen within timeoutMs.
+std::wstring WaitStateText(CProgram& installer, HWND main, const std::wstring& prefix, bool want,
+                           DWORD timeoutMs)
+{
+    std::wstring text;
+    for (DWORD start = GetTickCount(); installer.Running() && GetTickCount() - start < timeoutMs;
+         Sleep(50)) {
+        text = WindowText(PanelControl(main, 122));
+        if (StartsWith(text, prefix) == want)
+            break;
+    }
+    return text;
+}
+
+// The package's first request is answered 503 with Retry-After: 4 and the next one breaks
+// off at about 40 %: the status panel counts down to the next try, and the download is
+// resumed with a range request.
+void ScenarioFlaky(const std::wstring& exe, const std::wstring& package)
+{
+    const std::wstring rule = L"/__control/set?path=" + std::wstring(kPackagePath);
+    Check(ServerGet(rule + L"&status=503&nobody=1&retryafter=4&times=1"),
+          "the server will answer the package's first request with 503, Retry-After: 4");
+    CProgram installer;
+    Check(installer.Start(exe, L""), "installer started");
+    HWND main = RunSettingsPanel(installer, nullptr);
+    if (!main)
+        return;
+    Check(WaitForPanel(main, StatusPanel, 10000, installer.Process()), "status panel shown");
+    const std::wstring retrying = L"Connection lost. Retrying in";
+    std::wstring text = WaitStateText(installer, main, retrying, true, 60000);
+    bool seen = StartsWith(text, retrying);
+    Check(seen, "status panel reads \"" + Narrow(text) + "\"");
+    if (!seen)
+        return;
+    Shot(main, L"status-retrying");
+    // The 503 has been answered, so this rule meets the next try.
+    WIN32_FILE_ATTRIBUTE_DATA file = {};
+    DWORD size = GetFileAttributesExW(package.c_str(), GetFileExInfoStandard, &file) ? file.nFileSizeLow : 0;
+    DWORD cut = size / 5 * 2;
+    Check(cut > 0 && ServerGet(rule + L"&cut=" + std::to_wstring(cut) + L"&times=1"),
+          "the next response of the package will break off after " + std::to_string(cut) + " of " +
+              std::to_string(size) + " bytes");
+    Note("after the wait the state text reads \"" +
+         Narrow(WaitStateText(installer, main, retrying, false, 30000)) + "\"");
+    DWORD start = GetTickCount();
+    bool success = WaitForPanel(main, SuccessPanel, 300000, installer.Process());
+    Check(success, "success panel shown after " + std::to_string((GetTickCount() - start) / 1000) + " s more");
+    if (!success)
+        return;
+    StartNowAndReport(installer, main, L"7.0.0.1");
+
+    std::string log;
+    Check(ServerGet(L"/__control/log", &log), "the server's request log read");
+    // "GET PATH STATUS BYTES UA=... RANGE=... IFRANGE=..." for each request of the package.
+    const std::regex request("GET " + Narrow(kPackagePath) + " (\\d+) (\\d+) [^\\n]* (RANGE=[^ \\n]*)");
+    bool refused = false;
+    bool resumed = false;
+    for (std::sregex_iterator it(log.begin(), log.end(), request), end; it != end; ++it) {
+        const std::smatch& m = *it;
+        Note("GET " + Narrow(kPackagePath) + " " + m.str(1) + ", " + m.str(2) + " bytes, " + m.str(3));
+        refused |= m.str(1) == "503";
+        resumed |= std::regex_match(m.str(3), std::regex("RANGE=bytes=\\d+-"));
+    }
+    Check(refused, "the package was refused once with 503");
+    Check(resumed, "the package was resumed with a request for RANGE=bytes=<n>-");
 }
 
 void ScenarioSilent(const std::wstring& exe)
@@ -384,6 +502,8 @@ int wmain(int argc, wchar_t** argv)
             msi = argv[i + 1];
         else if (std::wstring(argv[i]) == L"--browser-log")
             g_browserLog = argv[i + 1];
+        else if (std::wstring(argv[i]) == L"--server")
+            g_server = argv[i + 1];
     }
     if (!g_shots.empty())
         CreateDirectoryW(g_shots.c_str(), nullptr);
@@ -409,6 +529,9 @@ int wmain(int argc, wchar_t** argv)
         ScenarioUpdate(exe, msi);
     } else if (scenario == L"outdated") {
         ScenarioOutdated(exe);
+    } else if (scenario == L"flaky") {
+        RemoveProduct();
+        ScenarioFlaky(exe, msi);
     } else if (scenario == L"server-down") {
         ScenarioServerDown(exe);
     } else if (scenario == L"watch") {
