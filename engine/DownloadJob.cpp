@@ -31,6 +31,29 @@ DWORD AttemptError(const CTransferAttempt& a, CTransferAttempt::Outcome outcome)
     return a.report.errorCode;
 }
 
+// Whether an attempt that did not bring the whole file may pass, and when
+// the server asked to be tried again.
+struct FailureVerdict
+{
+    bool passing = false;
+    bool hasRetryAfter = false;
+    uint64_t retryAfterMs = 0;
+};
+
+FailureVerdict JudgeFailure(const CTransferAttempt& a, CTransferAttempt::Outcome outcome)
+{
+    FailureVerdict verdict;
+    if (outcome != CTransferAttempt::Finished) {
+        verdict.passing = true;   // a stall
+    } else if (a.bodyStarted || !a.opened) {
+        verdict.passing = IsPassingError(AttemptError(a, outcome));   // no answer, or a broken body
+    } else if (IsPassingStatus(a.status)) {
+        verdict.passing = true;
+        verdict.hasRetryAfter = RetryAfterFromNow(a.retryAfter, verdict.retryAfterMs);
+    }
+    return verdict;
+}
+
 double Jitter()
 {
     // Spreads the retries of many clients that lost the same server at once.
@@ -183,16 +206,8 @@ bool CDownloadJob::Fetch(const CancelRequest& cancel)
             resumable = false;
             continue;
         }
-        bool passing = false;
-        uint64_t retryAfterMs = 0;
-        bool hasRetryAfter = false;
-        if (!finished || a->bodyStarted || !a->opened) {
-            passing = !finished || IsPassingError(AttemptError(*a, outcome));
-        } else if (IsPassingStatus(a->status)) {
-            passing = true;
-            hasRetryAfter = RetryAfterFromNow(a->retryAfter, retryAfterMs);
-        }
-        if (!passing)
+        const FailureVerdict verdict = JudgeFailure(*a, outcome);
+        if (!verdict.passing)
             break;
         // Only bytes beyond the most ever held count as new: an attempt that
         // starts again from zero and breaks off earlier brought nothing.
@@ -207,10 +222,11 @@ bool CDownloadJob::Fetch(const CancelRequest& cancel)
         // A connection that carried a good part of the file before it broke (a
         // proxy that cuts long transfers, a stall) is resumed at once; only
         // attempts that bring (almost) nothing wait, longer each time.
-        const bool resumeAtOnce = resumable && newBytes >= kResumeAtOnceBytes && !hasRetryAfter;
-        wait.retryDelayMs = resumeAtOnce ? 0
-                                         : ChooseRetryDelay(hasRetryAfter, retryAfterMs, limits.maxRetryAfterMs,
-                                                            RetryDelayMs(failures, limits.firstRetryDelayMs, Jitter()));
+        const bool resumeAtOnce = resumable && newBytes >= kResumeAtOnceBytes && !verdict.hasRetryAfter;
+        wait.retryDelayMs =
+            resumeAtOnce ? 0
+                         : ChooseRetryDelay(verdict.hasRetryAfter, verdict.retryAfterMs, limits.maxRetryAfterMs,
+                                            RetryDelayMs(failures, limits.firstRetryDelayMs, Jitter()));
         wait.errorCode = AttemptError(*a, outcome);
         Report(wait);
         if (!WaitBeforeRetry(cancel, wait.retryDelayMs)) {
