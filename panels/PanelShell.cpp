@@ -2,6 +2,7 @@
 
 #include "config/InstallConfig.h"
 #include "engine/LaunchAsDesktopUser.h"
+#include "panels/PanelText.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -43,13 +44,19 @@ private:
 
 } // namespace
 
-void OpenWebAddress(const std::wstring& url)
+bool OpenWebAddress(const std::wstring& url)
 {
+    if (!IsWebAddress(url)) {
+        const std::wstring note = L"Link not opened (not an http or https address): " + url + L"\n";
+        ::OutputDebugStringW(note.c_str());
+        return false;
+    }
     if (WebAddressOpener()) {
         WebAddressOpener()(url);
-        return;
+        return true;
     }
     ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    return true;
 }
 
 bool LaunchInstalledProduct(const std::wstring& path)

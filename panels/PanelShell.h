@@ -6,9 +6,11 @@
 #include <functional>
 #include <string>
 
-// Opens the address with the shell ("open", no parameters, no folder, SW_SHOWNORMAL). The
-// result is not examined: a link that cannot be opened changes nothing in the installation.
-void OpenWebAddress(const std::wstring& url);
+// Opens an http or https address (IsWebAddress) with the shell ("open", no parameters, no
+// folder, SW_SHOWNORMAL). Anything else (a file: address, a program, another scheme) is not
+// opened (false) and goes to the debugger output. A link that cannot be opened changes
+// nothing in the installation.
+bool OpenWebAddress(const std::wstring& url);
 
 // Starts the product program at path as the desktop user when it is an existing file (not
 // a folder), with COM initialised on this thread around the start. Returns whether a start

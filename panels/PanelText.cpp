@@ -58,3 +58,27 @@ std::wstring RunningProgramsMessage(const std::wstring& intro,
     // The intro is a translator's text: it is joined, never used as a format.
     return intro + L"\n\n" + list;
 }
+
+bool IsWebAddress(const std::wstring& url)
+{
+    auto startsWith = [&url](const wchar_t* prefix) {
+        size_t i = 0;
+        for (; prefix[i]; ++i) {
+            if (i >= url.size())
+                return false;
+            wchar_t c = url[i];
+            if (c >= L'A' && c <= L'Z')
+                c = static_cast<wchar_t>(c - L'A' + L'a');
+            if (c != prefix[i])
+                return false;
+        }
+        return url.size() > i;
+    };
+    if (!startsWith(L"http://") && !startsWith(L"https://"))
+        return false;
+    for (wchar_t c : url) {
+        if (c <= L' ' || c == L'"' || c == 0x7F)
+            return false;
+    }
+    return true;
+}

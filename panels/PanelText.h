@@ -38,3 +38,10 @@ const std::vector<ProductProgram>& ProductPrograms();
 // "\r\n" ("%s\n\n%s" of the intro and the list).
 std::wstring RunningProgramsMessage(const std::wstring& intro,
                                     const std::vector<std::wstring>& names);
+
+// Whether a link may be handed to the shell: an http:// or https:// address (scheme in any
+// letter case) with something after the "//", and no blank, control character or double
+// quote anywhere (the browser's command line quotes the address; a quote inside it would end
+// the quoting and pass the rest as options). Anything else (file:, a program path, a
+// script scheme) is never opened by the elevated installer.
+bool IsWebAddress(const std::wstring& url);

@@ -7,6 +7,7 @@
 #include "controls/Palette.h"
 #include "engine/RunOutcome.h"
 #include "panels/InstallFolderRules.h"
+#include "panels/PanelShell.h"
 
 #include <shellapi.h>
 
@@ -31,10 +32,10 @@ std::wstring Text(const UIStringKey& key)
     return Strings().GetUIString(key);
 }
 
-void OpenUrlInShell(HWND owner, const std::wstring& url)
+void OpenUrlInShell(HWND, const std::wstring& url)
 {
     // A link that cannot be opened is not worth a message; the user can retry.
-    ::ShellExecuteW(owner, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    OpenWebAddress(url);
 }
 
 CSettingPanel::UrlOpener g_openUrl = &OpenUrlInShell;

@@ -84,3 +84,15 @@ TEST(PanelRunningPrograms, IntroIsTextNotAFormat)
     // A translation with conversions of its own keeps them as written.
     EXPECT_EQ(RunningProgramsMessage(L"%s %d 100%", {L"A.exe"}), L"%s %d 100%\n\nA.exe\r\n");
 }
+
+TEST(PanelLinks, OnlyPlainWebAddressesReachTheShell)
+{
+    for (const wchar_t* good : {L"https://www.pel-systems.com/varo-pro/7/welcome", L"http://127.0.0.1:9/w?a=1&b=2",
+                                L"HTTPS://EXAMPLE.COM", L"Http://x"})
+        EXPECT_TRUE(IsWebAddress(good)) << std::string(good, good + std::wcslen(good));
+    for (const wchar_t* bad : {L"", L"https://", L"http:/x", L"file:///C:/Windows/System32/cmd.exe",
+                               L"C:\\Windows\\System32\\cmd.exe", L"cmd", L"javascript:alert(1)",
+                               L"ms-settings:", L"https://x\" --inprivate", L"https://x y", L"https://x\ty",
+                               L" https://x", L"ftp://x"})
+        EXPECT_FALSE(IsWebAddress(bad)) << std::string(bad, bad + std::wcslen(bad));
+}

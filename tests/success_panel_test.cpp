@@ -182,6 +182,18 @@ TEST_F(SuccessPanelTest, NoReportedHomePageOnlyStartsTheProduct)
     EXPECT_EQ(m_shell.Launches().size(), 1u);
 }
 
+// A package may report any text as its home page; the elevated installer hands the shell
+// nothing but an http or https address (a file: address would start cmd.exe elevated).
+TEST_F(SuccessPanelTest, HomePageThatIsNoWebAddressIsNotOpened)
+{
+    TheInstallConfig().m_strHomePageUrl = L"file:///C:/windows/system32/cmd.exe";
+    MakeProgram();
+    ClickStartNow();
+    EXPECT_TRUE(PumpUntil([&] { return m_host.destroyed.load(); }, 5000));
+    EXPECT_TRUE(m_shell.Urls().empty());
+    EXPECT_EQ(m_shell.Launches().size(), 1u);
+}
+
 TEST_F(SuccessPanelTest, MissingProductStartsNothingButStillCloses)
 {
     ClickStartNow();
