@@ -62,14 +62,6 @@ double Jitter()
     return static_cast<double>((state >> 8) % 1001) / 1000.0;
 }
 
-uint64_t FileLength(const std::wstring& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
-        return 0;
-    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 } // namespace
 
 CDownloadJob::CDownloadJob(std::wstring url, std::wstring localPath)
@@ -174,7 +166,7 @@ bool CDownloadJob::Fetch(const CancelRequest& cancel)
             resumable = a->resumable;
             m_contentLength = static_cast<int64_t>(a->total);
         }
-        kept = FileLength(partialPath);
+        kept = PartialFileLength(m_localPath);
         if (outcome == CTransferAttempt::Cancelled || cancel.IsCancelled()) {
             cancelled = true;   // what the attempt kept stays for the next run
             break;
@@ -238,7 +230,7 @@ bool CDownloadJob::Fetch(const CancelRequest& cancel)
     }
 
     // What a later run can continue is kept; anything else is removed.
-    kept = FileLength(partialPath);
+    kept = PartialFileLength(m_localPath);
     if (!ok && !(resumable && kept > 0 && kept < record.length))
         DiscardPartialDownload(m_localPath);
     if (cancelled) {

@@ -47,15 +47,21 @@ bool ReadResumeRecord(const std::wstring& path, ResumeRecord& record)
     return ParseResumeRecord(std::wstring(text.begin() + 1, text.end()), record);
 }
 
+uint64_t PartialFileLength(const std::wstring& localPath)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(PartialFilePath(localPath).c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return 0;
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 bool LoadKeptDownload(const std::wstring& url, const std::wstring& localPath, ResumeRecord& record,
                       uint64_t& kept)
 {
     kept = 0;
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (ReadResumeRecord(ResumeRecordPath(localPath), record) && record.url == url &&
-        GetFileAttributesExW(PartialFilePath(localPath).c_str(), GetFileExInfoStandard, &data) &&
-        !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        kept = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    if (ReadResumeRecord(ResumeRecordPath(localPath), record) && record.url == url) {
+        kept = PartialFileLength(localPath);
         if (kept > 0 && kept < record.length)
             return true;
     }

@@ -15,6 +15,9 @@
 std::wstring PartialFilePath(const std::wstring& localPath);
 std::wstring ResumeRecordPath(const std::wstring& localPath);
 
+// The length of the partial file of `localPath`; 0 when there is none.
+uint64_t PartialFileLength(const std::wstring& localPath);
+
 // Writes the record (UTF-16LE text); false when it could not be written.
 bool WriteResumeRecord(const std::wstring& path, const ResumeRecord& record);
 // Reads a record written by WriteResumeRecord; false for a missing or damaged one.

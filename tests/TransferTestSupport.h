@@ -113,6 +113,22 @@ private:
     CHandle m_run;
 };
 
+// Sets the transfer limits for a scope and puts the ones before it back.
+class CScopedTransferLimits
+{
+public:
+    explicit CScopedTransferLimits(const TransferLimits& limits) : m_before(GetTransferLimits())
+    {
+        SetTransferLimits(limits);
+    }
+    ~CScopedTransferLimits() { SetTransferLimits(m_before); }
+    CScopedTransferLimits(const CScopedTransferLimits&) = delete;
+    CScopedTransferLimits& operator=(const CScopedTransferLimits&) = delete;
+
+private:
+    TransferLimits m_before;
+};
+
 // Processor time (user + kernel) this process has used, in milliseconds.
 inline double ProcessCpuMs()
 {

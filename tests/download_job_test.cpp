@@ -483,11 +483,7 @@ TEST_F(DownloadJobTest, CancelEndsTheWaitForHeadersABlockedReadAndABackOffWait)
     limits.stallLimitMs = 30000;
     limits.receiveTimeoutMs = 30000;
     limits.maxRetryAfterMs = 20000;
-    SetTransferLimits(limits);
-    struct Restore
-    {
-        ~Restore() { SetTransferLimits(ShortLimits()); }
-    } restore;
+    CScopedTransferLimits scoped(limits);
 
     enum Moment
     {

@@ -14,6 +14,7 @@
 #include "InstallConfigTestSupport.h"
 #include "PayloadTestSupport.h"
 #include "TestServer.h"
+#include "TransferTestSupport.h"
 #include "WinTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -483,11 +484,7 @@ TEST_F(InstallWorkerTest, BrokenOffPackageIsNotInstalled)
     TransferLimits limits;
     limits.maxAttempts = 2;
     limits.firstRetryDelayMs = 2500;
-    SetTransferLimits(limits);
-    struct Restore
-    {
-        ~Restore() { SetTransferLimits(TransferLimits()); }
-    } restore;
+    testing_support::CScopedTransferLimits scoped(limits);
     BoxAnswerer answer(TheInstallConfig().m_manifest.shortName, IDOK);
     CInstallWorker worker;
     ASSERT_TRUE(worker.Start());
