@@ -20,6 +20,7 @@ set(PEL_CORE_SOURCES
     config/UIStringTable.cpp
     config/UITextFormat.cpp
     panels/InstallFolderRules.cpp
+    config/Sha256Text.cpp
     config/FileNameRules.cpp config/ManifestReader.cpp config/VersionDocument.cpp config/LanguageChoice.cpp
     panels/PanelText.cpp
 )

@@ -10,7 +10,7 @@ if(CMAKE_BUILD_TYPE STREQUAL "MinSizeRel")
 endif()
 
 set(PEL_WIN_LIBS wininet msi gdiplus d2d1 dwrite msimg32 shlwapi shell32 ole32 oleaut32 uuid
-    comctl32 crypt32 comdlg32 user32 gdi32 advapi32 version)
+    comctl32 crypt32 wintrust bcrypt comdlg32 user32 gdi32 advapi32 version)
 
 add_library(pel_core STATIC ${core_sources})
 target_include_directories(pel_core PUBLIC ${CMAKE_SOURCE_DIR})

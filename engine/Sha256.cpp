@@ -1,0 +1,116 @@
+#include "engine/Sha256.h"
+
+#include "framework/Handles.h"
+
+#include <bcrypt.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kFileReadSize = 256 * 1024;
+
+} // namespace
+
+CSha256::CSha256()
+{
+    Open();
+}
+
+CSha256::~CSha256()
+{
+    Close();
+}
+
+bool CSha256::Open()
+{
+    BCRYPT_ALG_HANDLE algorithm = nullptr;
+    if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
+        return false;
+    BCRYPT_HASH_HANDLE hash = nullptr;
+    // The object buffer is left to the system (allowed since Windows 7).
+    if (!BCRYPT_SUCCESS(BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0))) {
+        BCryptCloseAlgorithmProvider(algorithm, 0);
+        return false;
+    }
+    m_algorithm = algorithm;
+    m_hash = hash;
+    m_failed = false;
+    return true;
+}
+
+void CSha256::Close()
+{
+    if (m_hash)
+        BCryptDestroyHash(static_cast<BCRYPT_HASH_HANDLE>(m_hash));
+    if (m_algorithm)
+        BCryptCloseAlgorithmProvider(static_cast<BCRYPT_ALG_HANDLE>(m_algorithm), 0);
+    m_hash = nullptr;
+    m_algorithm = nullptr;
+}
+
+bool CSha256::Add(const void* data, size_t size)
+{
+    if (!m_hash || m_failed)
+        return false;
+    const auto* bytes = static_cast<const BYTE*>(data);
+    while (size > 0) {
+        const ULONG chunk = static_cast<ULONG>(std::min<size_t>(size, 0x40000000u));
+        if (!BCRYPT_SUCCESS(BCryptHashData(static_cast<BCRYPT_HASH_HANDLE>(m_hash), const_cast<PUCHAR>(bytes),
+                                           chunk, 0))) {
+            m_failed = true;
+            return false;
+        }
+        bytes += chunk;
+        size -= chunk;
+    }
+    return true;
+}
+
+bool CSha256::AddFile(const std::wstring& path, uint64_t length)
+{
+    CFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file.IsValid()) {
+        m_failed = true;
+        return false;
+    }
+    std::vector<BYTE> buffer(kFileReadSize);
+    uint64_t left = length;
+    while (left > 0) {
+        const DWORD want = static_cast<DWORD>(std::min<uint64_t>(left, buffer.size()));
+        DWORD got = 0;
+        if (!ReadFile(file.Get(), buffer.data(), want, &got, nullptr)) {
+            m_failed = true;
+            return false;
+        }
+        if (got == 0) {
+            // The end of the file: enough only when the whole file was asked for.
+            if (length != kAll)
+                m_failed = true;
+            break;
+        }
+        if (!Add(buffer.data(), got))
+            return false;
+        if (length != kAll)
+            left -= got;
+    }
+    return !m_failed;
+}
+
+bool CSha256::Finish(Sha256Digest& digest)
+{
+    bool ok = m_hash && !m_failed &&
+              BCRYPT_SUCCESS(BCryptFinishHash(static_cast<BCRYPT_HASH_HANDLE>(m_hash), digest.data(),
+                                              static_cast<ULONG>(digest.size()), 0));
+    Close();
+    Open();
+    return ok;
+}
+
+bool Sha256OfFile(const std::wstring& path, Sha256Digest& digest)
+{
+    CSha256 hash;
+    return hash.AddFile(path) && hash.Finish(digest);
+}
