@@ -11,6 +11,9 @@ struct ComponentInfo
     std::wstring name;
     std::wstring fullUrl;
     std::wstring patchUrl;
+    // SHA-256 of the package at each address (64 hex digits), empty when not given.
+    std::wstring fullSha256;
+    std::wstring patchSha256;
 };
 
 struct ReleaseInfo
@@ -18,6 +21,7 @@ struct ReleaseInfo
     std::wstring productVersion;
     std::wstring minWebInstallerVersion;
     std::wstring webInstallerDownloadUrl;
+    std::wstring webInstallerSha256;   // SHA-256 of the installer at that address, or empty
 };
 
 struct TransformInfo
@@ -25,6 +29,7 @@ struct TransformInfo
     int32_t langId = 0;
     std::wstring name;
     std::wstring fullUrl;
+    std::wstring sha256;
 };
 
 struct LanguagePackInfo
@@ -33,6 +38,7 @@ struct LanguagePackInfo
     std::wstring pid;
     std::wstring name;
     std::wstring fullUrl;
+    std::wstring sha256;
 };
 
 struct DependencyInfo
@@ -40,6 +46,7 @@ struct DependencyInfo
     std::wstring name;
     std::wstring fullUrl;
     std::wstring installCommandLine;
+    std::wstring sha256;
 };
 
 struct LanguageEntry

@@ -1,6 +1,7 @@
 #include "config/ManifestReader.h"
 
 #include "config/FileNameRules.h"
+#include "config/Sha256Text.h"
 #include "config/TextNumber.h"
 #include "xml/XmlDocument.h"
 
@@ -33,6 +34,20 @@ void Report(std::vector<std::wstring>* problems, const std::wstring& text)
         problems->push_back(text);
 }
 
+// Reads a payload's hash, the last child of its container. A hash that is not
+// 64 hexadecimal digits is kept as written: no file matches it, so the item
+// fails its check instead of being installed unverified.
+void ReadHash(CXmlDocument& doc, const wchar_t* name, const std::wstring& item, std::wstring& value,
+              std::vector<std::wstring>* problems)
+{
+    if (!ReadSibling(doc, name, value))
+        return;
+    Sha256Digest digest;
+    if (!ParseSha256Text(value, digest))
+        Report(problems, item + L"/" + name + L" \"" + value +
+                             L"\" is not 64 hexadecimal digits; the file cannot be verified and is not installed");
+}
+
 // At the main_component element, which has a name child.
 void ReadMainComponent(CXmlDocument& doc, ManifestInfo& info, std::vector<std::wstring>* problems)
 {
@@ -56,13 +71,18 @@ void ReadMainComponent(CXmlDocument& doc, ManifestInfo& info, std::vector<std::w
         transform.langId = WtoiLike(doc.GetElementData());
         ReadSibling(doc, L"name", transform.name);
         ReadSibling(doc, L"full_url", transform.fullUrl);
+        ReadHash(doc, L"sha256", L"transform", transform.sha256, problems);
         doc.LeaveElement();
         info.transforms.push_back(transform);
     }
+    // The hashes follow the transforms, so that no existing element is read
+    // differently, whatever a manifest writer does with them.
+    ReadHash(doc, L"full_sha256", L"main_component", info.mainComponent.fullSha256, problems);
+    ReadHash(doc, L"patch_sha256", L"main_component", info.mainComponent.patchSha256, problems);
     doc.LeaveElement();
 }
 
-void ReadLanguagePacks(CXmlDocument& doc, ManifestInfo& info)
+void ReadLanguagePacks(CXmlDocument& doc, ManifestInfo& info, std::vector<std::wstring>* problems)
 {
     while (doc.FindElement(L"language_pack")) {
         if (!doc.FindChildElement(L"lang_id"))
@@ -73,6 +93,7 @@ void ReadLanguagePacks(CXmlDocument& doc, ManifestInfo& info)
         ReadSibling(doc, L"pid", pack.pid);
         ReadSibling(doc, L"name", pack.name);
         ReadSibling(doc, L"full_url", pack.fullUrl);
+        ReadHash(doc, L"sha256", L"language_pack", pack.sha256, problems);
         doc.LeaveElement();
         info.languagePacks.push_back(pack);
     }
@@ -88,6 +109,7 @@ void ReadDependencies(CXmlDocument& doc, ManifestInfo& info, std::vector<std::ws
         dependency.name = doc.GetElementData();
         ReadSibling(doc, L"full_url", dependency.fullUrl);
         ReadSibling(doc, L"install_commandline", dependency.installCommandLine);
+        ReadHash(doc, L"sha256", L"dependency", dependency.sha256, problems);
         doc.LeaveElement();
         // Its setup program is stored under this name and run elevated.
         if (IsSafeFileName(dependency.name))
@@ -141,6 +163,6 @@ void ReadManifestDocument(CXmlDocument& doc, ManifestInfo& info,
 
     if (doc.FindElement(L"main_component") && doc.FindChildElement(L"name"))
         ReadMainComponent(doc, info, problems);
-    ReadLanguagePacks(doc, info);
+    ReadLanguagePacks(doc, info, problems);
     ReadDependencies(doc, info, problems);
 }

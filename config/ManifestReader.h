@@ -21,6 +21,8 @@ bool IsStandaloneText(const std::wstring& text);
 // (IsSafeFileName) is left out, and an executable that is not a plain relative path
 // (IsSafeRelativePath) is left empty. Each case adds one line to problems (when given).
 // The main component's name is kept as written; the load refuses the manifest when it is
-// not a plain file name.
+// not a plain file name. A payload hash (full_sha256 and patch_sha256 after the transforms,
+// sha256 last in a transform, language pack or dependency) that is not 64 hexadecimal
+// digits is kept as written, so that its item fails its check, and adds a line too.
 void ReadManifestDocument(CXmlDocument& doc, ManifestInfo& info,
                           std::vector<std::wstring>* problems);

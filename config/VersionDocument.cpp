@@ -30,11 +30,13 @@ void ReadVersionDocumentData(CXmlDocument& doc, ManifestInfo& info)
         ReadChild(doc, L"product_version", info.freshInstall.productVersion);
         ReadChild(doc, L"min_web_installer_version", info.freshInstall.minWebInstallerVersion);
         ReadChild(doc, L"web_installer_download_url", info.freshInstall.webInstallerDownloadUrl);
+        ReadChild(doc, L"web_installer_sha256", info.freshInstall.webInstallerSha256);
     }
     if (doc.FindElement(L"patch_install")) {
         if (ReadChild(doc, L"product_version", info.patchInstall.productVersion))
             info.standaloneVersion = info.patchInstall.productVersion;
         ReadChild(doc, L"min_web_installer_version", info.patchInstall.minWebInstallerVersion);
         ReadChild(doc, L"web_installer_download_url", info.patchInstall.webInstallerDownloadUrl);
+        ReadChild(doc, L"web_installer_sha256", info.patchInstall.webInstallerSha256);
     }
 }

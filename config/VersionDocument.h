@@ -11,5 +11,5 @@ class CXmlDocument;
 // a web build the server's update version is what the installed version is compared with.
 // The elements must stand in the documented order: product_code, fresh_install,
 // patch_install, and inside each release product_version, min_web_installer_version,
-// web_installer_download_url.
+// web_installer_download_url, web_installer_sha256.
 void ReadVersionDocumentData(CXmlDocument& doc, ManifestInfo& info);

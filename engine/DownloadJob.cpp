@@ -1,5 +1,6 @@
 #include "engine/DownloadJob.h"
 
+#include "config/Sha256Text.h"
 #include "engine/PartialDownload.h"
 #include "engine/RetryRules.h"
 #include "engine/TransferAttempt.h"
@@ -22,6 +23,9 @@ constexpr uint32_t kResponseGraceMs = 2000;
 constexpr DWORD kRetryWaitStepMs = 50;
 // New bytes an attempt must have kept for the next one to start without a wait.
 constexpr uint64_t kResumeAtOnceBytes = 64 * 1024;
+// Whole files that may fail their hash before the job gives up: the second
+// fetch shows whether a cache or a transfer spoiled the first.
+constexpr uint32_t kHashMismatchesAllowed = 1;
 
 // Windows error of a failed attempt that ended without its own.
 DWORD AttemptError(const CTransferAttempt& a, CTransferAttempt::Outcome outcome)
@@ -127,6 +131,13 @@ bool CDownloadJob::Fetch(const CancelRequest& cancel)
     // A file of an earlier run at the local path is not this run's download.
     DeleteFileW(m_localPath.c_str());
 
+    const bool verify = !m_expectedSha256.empty();
+    Sha256Digest expected{};
+    // A hash that is not 64 hex digits matches no file: nothing is fetched.
+    if (verify && !ParseSha256Text(m_expectedSha256, expected))
+        return false;
+    uint32_t hashMismatches = 0;
+
     ResumeRecord record;
     uint64_t kept = 0;
     bool resumable = LoadKeptDownload(m_url, m_localPath, record, kept);
@@ -146,6 +157,7 @@ bool CDownloadJob::Fetch(const CancelRequest& cancel)
         a->partialPath = partialPath;
         a->recordPath = ResumeRecordPath(m_localPath);
         a->reports = this;
+        a->hashBody = verify;
         if (resumable && kept > 0) {
             a->kept = kept;
             a->knownTotal = record.length;
@@ -181,6 +193,29 @@ bool CDownloadJob::Fetch(const CancelRequest& cancel)
                 end.errorCode = ERROR_BAD_NET_RESP;
                 end.errorText = kErrDownloadFailed;
             }
+        }
+        if (finished && a->bodyOk && verify && !(a->hashed && a->digest == expected)) {
+            // Not the file that was asked for: none of it is kept, and the
+            // next fetch starts from zero.
+            DiscardPartialDownload(m_localPath);
+            kept = 0;
+            mostKept = 0;
+            resumable = false;
+            if (++hashMismatches > kHashMismatchesAllowed) {
+                end.errorCode = static_cast<uint32_t>(CRYPT_E_HASH_VALUE);
+                end.errorText = kErrDownloadFailed;
+                break;
+            }
+            DownloadStatusInfo wait;
+            wait.state = TransferRetrying;
+            wait.retryDelayMs = RetryDelayMs(1, limits.firstRetryDelayMs, Jitter());
+            wait.errorCode = static_cast<uint32_t>(CRYPT_E_HASH_VALUE);
+            Report(wait);
+            if (!WaitBeforeRetry(cancel, wait.retryDelayMs)) {
+                cancelled = true;
+                break;
+            }
+            continue;
         }
         if (finished && a->bodyOk) {
             end.received = kept;

@@ -53,6 +53,14 @@ public:
     // the transfer limits' maxAttempts. Set before Run.
     void SetMaxAttempts(uint32_t attempts) { m_maxAttempts = attempts; }
 
+    // The file's SHA-256 as 64 hexadecimal digits (empty: not checked; any
+    // other text: nothing matches). The hash is computed while the file is
+    // written, a continued file's kept bytes first, and checked before the
+    // file is moved to the local path. A file that does not match is deleted
+    // and fetched once more from its start; a second mismatch fails the job
+    // (end report with CRYPT_E_HASH_VALUE). Set before Run.
+    void SetExpectedSha256(std::wstring text) { m_expectedSha256 = std::move(text); }
+
     // Fills in the expected total and hands the report to the callback.
     void OnStatus(const DownloadStatusInfo& info) override;
 
@@ -68,6 +76,7 @@ private:
     std::wstring m_localPath;
     int64_t m_contentLength = 0;
     uint32_t m_maxAttempts = 0;
+    std::wstring m_expectedSha256;
     IDownloadOwner* m_owner = nullptr;
     DownloadStatusCallback m_callback;
 };

@@ -10,5 +10,6 @@ struct InstallItem
     std::wstring url;       // download address
     std::wstring localPath; // file downloaded to and installed from
     std::wstring arguments; // command-line arguments of a setup program
+    std::wstring sha256;    // expected SHA-256 as the manifest gives it, or empty
     int32_t needsDownload = 0; // 0 or 1; 0 in a standalone build
 };

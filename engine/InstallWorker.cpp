@@ -7,6 +7,7 @@
 #include "engine/InstallStatus.h"
 #include "engine/PackageInstaller.h"
 #include "engine/Prerequisites.h"
+#include "engine/Sha256.h"
 
 #include <shlwapi.h>
 
@@ -138,15 +139,18 @@ void CInstallWorker::BuildInstallItems()
         if (IsPrerequisiteInstalled(dependency.name))
             continue;
         AddItem({dependency.name, dependency.fullUrl, config.GetDownloadPath(dependency.name),
-                 dependency.installCommandLine},
+                 dependency.installCommandLine, dependency.sha256},
                 kPrerequisiteWeight, kPrerequisiteWeight);
     }
 
     const ComponentInfo& main = manifest.mainComponent;
     std::wstring url = ClientKeyExists(manifest.registry) ? main.patchUrl : std::wstring();
-    if (url.empty())
+    std::wstring sha256 = main.patchSha256;
+    if (url.empty()) {
         url = main.fullUrl;
-    AddItem({main.name, url, config.GetMainPackagePath(), std::wstring()}, kPackageWeight,
+        sha256 = main.fullSha256;
+    }
+    AddItem({main.name, url, config.GetMainPackagePath(), std::wstring(), sha256}, kPackageWeight,
             kPackageWeight);
 
     const int language = config.m_uiStrings.m_nLanguageId;
@@ -155,7 +159,7 @@ void CInstallWorker::BuildInstallItems()
                      [language](const TransformInfo& t) { return t.langId == language; });
     if (transform != manifest.transforms.end())
         AddItem({transform->name, transform->fullUrl, config.GetTransformPath(language),
-                 std::wstring()},
+                 std::wstring(), transform->sha256},
                 kLanguageWeight, kLanguageWeight);
 
     if (config.IsProductInstalled()) {
@@ -176,7 +180,7 @@ void CInstallWorker::AddLanguagePackItem(int langId)
                                    [langId](const LanguagePackInfo& p) { return p.langId == langId; });
     if (pack == packs.end())
         return;
-    AddItem({pack->name, pack->fullUrl, config.GetLanguagePackPath(langId), L"/s"},
+    AddItem({pack->name, pack->fullUrl, config.GetLanguagePackPath(langId), L"/s", pack->sha256},
             kLanguageWeight, kLanguageWeight);
 }
 
@@ -248,6 +252,7 @@ bool CInstallWorker::DownloadItems()
         int32_t shown = 0;
         bool waiting = false;
         CDownloadJob job(item.url, item.localPath);
+        job.SetExpectedSha256(item.sha256);
         const uint32_t result = job.Run(this, [&](const DownloadStatusInfo& info) {
             // While the job waits to retry, the panel says so and counts down;
             // the first report after the wait ends it.
@@ -287,6 +292,10 @@ bool CInstallWorker::InstallItems()
             return false;
         if (!PathFileExistsW(item.localPath.c_str()))
             continue;
+        // A file shipped beside the installer is checked here; a downloaded
+        // one was checked as it arrived.
+        if (!item.needsDownload && !item.sha256.empty() && !FileMatchesSha256(item.localPath, item.sha256))
+            return false;
         status.SetStatus(Installing, index, 0);
         if (!InstallPackage(m_state, item))
             return false;

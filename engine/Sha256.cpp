@@ -114,3 +114,10 @@ bool Sha256OfFile(const std::wstring& path, Sha256Digest& digest)
     CSha256 hash;
     return hash.AddFile(path) && hash.Finish(digest);
 }
+
+bool FileMatchesSha256(const std::wstring& path, const std::wstring& text)
+{
+    Sha256Digest expected;
+    Sha256Digest actual;
+    return ParseSha256Text(text, expected) && Sha256OfFile(path, actual) && actual == expected;
+}

@@ -44,3 +44,7 @@ private:
 
 // The digest of the whole file at path; false when it cannot be read.
 bool Sha256OfFile(const std::wstring& path, Sha256Digest& digest);
+
+// Whether the whole file at path has the SHA-256 written as `text` (64 hex
+// digits); false for any other text or an unreadable file.
+bool FileMatchesSha256(const std::wstring& path, const std::wstring& text);

@@ -124,6 +124,12 @@ bool CTransferAttempt::PrepareFile()
         else
             DeleteFileW(recordPath.c_str());
     }
+    if (hashBody) {
+        // A continued file hashes its kept part first, as it stands on disk.
+        m_hash = std::make_unique<CSha256>();
+        if (kept > 0 && !m_hash->AddFile(partialPath, kept))
+            return false;
+    }
     report.received = kept;
     report.total = total;
     report.httpStatus = status;
@@ -145,7 +151,10 @@ void CTransferAttempt::Work()
             if (bodyStarted && PrepareFile()) {
                 // The loop touches the file only under the gate, where a
                 // given-up attempt finds it closed.
-                bodyOk = get.ReceiveBody(m_control, m_file.Get(), reports, report, BodyTarget{kept, this});
+                bodyOk = get.ReceiveBody(m_control, m_file.Get(), reports, report,
+                                         BodyTarget{kept, this, m_hash.get()});
+                if (bodyOk && m_hash)
+                    hashed = m_hash->Finish(digest);
             } else if (bodyStarted) {
                 report.errorCode = GetLastError();
                 report.errorText = kErrDownloadFailed;

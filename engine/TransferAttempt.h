@@ -12,6 +12,7 @@
 #pragma once
 
 #include "engine/HttpTransfer.h"
+#include "engine/Sha256.h"
 #include "engine/TransferLoop.h"
 #include "framework/Handles.h"
 
@@ -43,6 +44,7 @@ public:
     uint64_t knownTotal = 0;          // the file's length as the first answer gave it (0: none yet)
     std::wstring knownValidator;      // that answer's validator
     IDownloadCallback* reports = nullptr;   // the job; used only while the gate is held
+    bool hashBody = false;            // compute the SHA-256 of the whole file while writing it
 
     // What the attempt's thread found (read them only after Finished).
     bool opened = false;              // a response arrived
@@ -56,6 +58,8 @@ public:
     uint64_t total = 0;               // the file's length per this answer (0: not known)
     std::wstring validator;           // this answer's validator
     bool resumable = false;           // Accept-Ranges: bytes and a validator
+    bool hashed = false;              // with hashBody and bodyOk: digest is the whole file's
+    Sha256Digest digest{};
     std::exception_ptr failure;       // an exception of the job's callback
 
     enum Outcome
@@ -100,6 +104,9 @@ private:
     // keeps the file open once the job moves it into place (Windows Installer
     // refuses a package that another handle holds open for writing).
     CFileHandle m_file;
+    // The hash of the file as far as it is written: the kept bytes (read back
+    // from the partial file) and then the body. Used by the attempt's thread.
+    std::unique_ptr<CSha256> m_hash;
     std::atomic<ULONGLONG> m_lastProgress{0};
     std::atomic<bool> m_responded{false};
 };

@@ -1,5 +1,6 @@
 #include "engine/TransferLoop.h"
 
+#include "engine/Sha256.h"
 #include "engine/TransferRules.h"
 
 #include <wininet.h>
@@ -56,7 +57,10 @@ CCriticalSection& FileWriteLock()
 class CStagedFileWriter
 {
 public:
-    CStagedFileWriter(HANDLE file, uint64_t offset) : m_file(file), m_buffer(kStagingSize, 0), m_offset(offset) {}
+    CStagedFileWriter(HANDLE file, uint64_t offset, CSha256* hash)
+        : m_file(file), m_buffer(kStagingSize, 0), m_offset(offset), m_hash(hash)
+    {
+    }
 
     void Append(const BYTE* data, DWORD size)
     {
@@ -84,6 +88,10 @@ public:
                 return false;
             done += written;
         }
+        // What is in the file is hashed, in file order: the hash always
+        // stands for the file's first m_offset bytes.
+        if (m_hash)
+            m_hash->Add(m_buffer.data(), m_staged);
         m_offset += m_staged;
         std::memset(m_buffer.data(), 0, m_staged);
         m_staged = 0;
@@ -97,6 +105,7 @@ private:
     std::vector<BYTE> m_buffer;
     size_t m_staged = 0;
     uint64_t m_offset;
+    CSha256* m_hash;
 };
 
 // Holds a transfer's gate for one write-and-report step; with no gate it is
@@ -176,7 +185,7 @@ bool ReceiveBodyToFile(const ICancelRequest& cancel, IBodySource& source, int64_
                        IDownloadCallback* callback, DownloadStatusInfo& r, DWORD pollIntervalMs,
                        const BodyTarget& target)
 {
-    CStagedFileWriter writer(file, target.offset);
+    CStagedFileWriter writer(file, target.offset, target.hash);
     CPolledControl control(cancel, pollIntervalMs, true);
     BYTE buffer[kFileReadSize];
     const uint64_t before = r.received;

@@ -42,12 +42,16 @@ protected:
     ~ITransferGate() = default;
 };
 
+class CSha256;
+
 // Where a file body goes: the file offset of its first byte (the bytes kept
-// from an earlier attempt lie before it) and an optional gate.
+// from an earlier attempt lie before it), an optional gate, and an optional
+// hash that is given every byte once it is written (after the kept bytes).
 struct BodyTarget
 {
     uint64_t offset = 0;
     ITransferGate* gate = nullptr;
+    CSha256* hash = nullptr;
 };
 
 // Reads the body into `file` from target.offset on, in reads of at most 4096

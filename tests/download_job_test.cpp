@@ -6,6 +6,7 @@
 
 #include "engine/DownloadJob.h"
 #include "engine/PartialDownload.h"
+#include "engine/Sha256.h"
 
 #include <gtest/gtest.h>
 
@@ -342,7 +343,17 @@ struct FaultCase
     std::vector<std::string> ranges;
     std::vector<int> statuses;   // the server's answers, in order (empty: not checked)
     bool firstLoggedLast = false; // the server logs a stalled answer once done with it
+    enum { NoHash, RightHash, WrongHash } hash = NoHash;   // the SHA-256 the job is given
+    bool spoilKept = false;      // the kept bytes differ from the server's
 };
+
+std::wstring Sha256Of(const std::string& bytes)
+{
+    CSha256 hash;
+    Sha256Digest digest{};
+    EXPECT_TRUE(hash.Add(bytes.data(), bytes.size()) && hash.Finish(digest));
+    return Sha256Text(digest);
+}
 
 } // namespace
 
@@ -366,7 +377,14 @@ TEST_F(DownloadJobTest, FaultTable)
          {416, 200}},
         {"206 of another range: from zero once", L"cut=60000&times=1", L"__badrange=1", 0, true, 3,
          {"", "sent0", ""}, {200, 206, 200}},
+        {"hash: a resumed file hashes its kept part first", L"cut=60000&times=1", L"", 0, true, 2,
+         {"", "sent0"}, {200, 206}, false, FaultCase::RightHash},
+        {"wrong hash: fetched once more from zero, then refused", nullptr, L"", 0, false, 2, {"", ""},
+         {200, 200}, false, FaultCase::WrongHash},
+        {"hash: spoilt kept bytes are refetched whole", nullptr, L"", 70000, true, 2, {"70000", ""},
+         {206, 200}, false, FaultCase::RightHash, true},
     };
+    ASSERT_EQ(Sha256Of("abc"), L"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
     int n = 0;
     for (const FaultCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -385,7 +403,10 @@ TEST_F(DownloadJobTest, FaultTable)
             ASSERT_TRUE(probe.Open(Url(L"/" + name)));
             const std::wstring lastModified = probe.Header(HTTP_QUERY_LAST_MODIFIED);
             ASSERT_FALSE(lastModified.empty());
-            ASSERT_TRUE(WriteFileBytes(local + L".partial", bytes.substr(0, c.keptFromEarlierRun)));
+            std::string keptBytes = bytes.substr(0, c.keptFromEarlierRun);
+            if (c.spoilKept)
+                keptBytes[1000] ^= 0x55;
+            ASSERT_TRUE(WriteFileBytes(local + L".partial", keptBytes));
             ASSERT_TRUE(WriteResumeRecord(local + L".resume", {url, lastModified, size}));
         }
         // A stalled answer is logged when the server is done with it; the
@@ -400,6 +421,8 @@ TEST_F(DownloadJobTest, FaultTable)
         CTestOwner owner;
         CReportLog log;
         CDownloadJob job(url, local);
+        if (c.hash != FaultCase::NoHash)
+            job.SetExpectedSha256(Sha256Of(c.hash == FaultCase::RightHash ? bytes : bytes + "x"));
         EXPECT_EQ(job.Run(&owner, log.AsCallback()) != 0, c.ok);
         if (c.ok)
             EXPECT_TRUE(SameBytes(ReadFileBytes(local), bytes));
@@ -425,6 +448,13 @@ TEST_F(DownloadJobTest, FaultTable)
         for (size_t i = 0; i < c.statuses.size() && i < requests.size(); ++i)
             EXPECT_EQ(requests[i].status, c.statuses[i]) << "request " << i;
 
+        if (c.hash == FaultCase::WrongHash) {
+            const std::vector<DownloadStatusInfo> reports = log.Reports();
+            const auto ended = std::find_if(reports.begin(), reports.end(),
+                                            [](const DownloadStatusInfo& r) { return r.state == TransferEnded; });
+            ASSERT_NE(ended, reports.end());
+            EXPECT_EQ(ended->errorCode, static_cast<uint32_t>(CRYPT_E_HASH_VALUE));
+        }
         // The bar never goes back where the file goes on: a resumed answer's
         // counts start above the bytes kept (they are not counted from 0).
         const bool resumedLast = !c.statuses.empty() && c.statuses.back() == 206;

@@ -66,10 +66,14 @@ TEST(InstallConfigManifest, ReadsEveryValueOfAGoodManifest)
     InstallerFolder folder;
     const std::string body =
         Body().substr(0, Body().find("</main_component>")) +
-        "<transform><lang_id>1031</lang_id><name>Deutsch</name><full_url>http://h/1031.mst</full_url></transform>"
-        "</main_component>"
-        "<language_pack><lang_id>1031</lang_id><pid>DE</pid><name>Deutsch</name><full_url>http://h/lp.exe</full_url></language_pack>"
-        "<dependency><name>vc_redist.exe</name><full_url>http://h/vc.exe</full_url><install_commandline>/q</install_commandline></dependency>";
+        "<transform><lang_id>1031</lang_id><name>Deutsch</name><full_url>http://h/1031.mst</full_url>"
+        "<sha256>" + std::string(64, '1') + "</sha256></transform>"
+        "<full_sha256>" + std::string(64, 'a') + "</full_sha256><patch_sha256>" + std::string(64, 'B') +
+        "</patch_sha256></main_component>"
+        "<language_pack><lang_id>1031</lang_id><pid>DE</pid><name>Deutsch</name><full_url>http://h/lp.exe</full_url>"
+        "<sha256>" + std::string(64, '2') + "</sha256></language_pack>"
+        "<dependency><name>vc_redist.exe</name><full_url>http://h/vc.exe</full_url><install_commandline>/q</install_commandline>"
+        "<sha256>" + std::string(64, '3') + "</sha256></dependency>";
     ASSERT_TRUE(folder.WriteManifest(ManifestText(body)));
     QuietConfig q;
     ASSERT_TRUE(q.config.LoadManifestFrom(folder.Context()));
@@ -93,6 +97,11 @@ TEST(InstallConfigManifest, ReadsEveryValueOfAGoodManifest)
     EXPECT_EQ(m.languagePacks[0].fullUrl, L"http://h/lp.exe");
     ASSERT_EQ(m.dependencies.size(), 1u);
     EXPECT_EQ(m.dependencies[0].installCommandLine, L"/q");
+    EXPECT_EQ(m.transforms[0].sha256, std::wstring(64, L'1'));
+    EXPECT_EQ(m.mainComponent.fullSha256, std::wstring(64, L'a'));
+    EXPECT_EQ(m.mainComponent.patchSha256, std::wstring(64, L'B'));
+    EXPECT_EQ(m.languagePacks[0].sha256, std::wstring(64, L'2'));
+    EXPECT_EQ(m.dependencies[0].sha256, std::wstring(64, L'3'));
     EXPECT_EQ(q.config.m_strExeFolder, folder.Path());
     EXPECT_EQ(q.config.m_strManifestPath, folder.File(L"config\\manifest.xml"));
     EXPECT_EQ(q.config.m_strInstallFolder, L"C:\\Program Files\\Pel Systems");
@@ -179,6 +188,34 @@ TEST(InstallConfigManifest, ContainersWithoutTheirKeyChildAreSkipped)
     EXPECT_TRUE(m.dependencies.empty());
     // Without the full URL the manifest is refused.
     EXPECT_TRUE(HasProblemContaining(q.config, L"full_url"));
+}
+
+// A hash stands last in its container: one placed earlier is not read and
+// hides nothing that manifests without hashes use; one of another form is kept
+// (so that its file fails the check) and named as a problem.
+TEST(InstallConfigManifest, PayloadHashesAreReadLastAndCheckedForForm)
+{
+    InstallerFolder folder;
+    const std::string body = ScalarsOnly() +
+        "<main_component><name>p.msi</name><full_url>http://h/p.msi</full_url>"
+        "<full_sha256>" + std::string(64, 'a') + "</full_sha256><patch_url>http://h/u.msi</patch_url>"
+        "<transform><lang_id>1031</lang_id><full_url>http://h/1031.mst</full_url></transform>"
+        "<patch_sha256> " + std::string(64, 'b') + "</patch_sha256></main_component>"
+        "<dependency><name>d.exe</name><sha256>" + std::string(64, 'c') + "</sha256>"
+        "<full_url>http://h/d.exe</full_url><install_commandline>/q</install_commandline></dependency>";
+    ASSERT_TRUE(folder.WriteManifest(ManifestText(body)));
+    QuietConfig q;
+    ASSERT_TRUE(q.config.LoadManifestFrom(folder.Context()));
+    const ManifestInfo& m = q.config.m_manifest;
+    EXPECT_EQ(m.mainComponent.patchUrl, L"http://h/u.msi");
+    EXPECT_EQ(m.mainComponent.fullSha256, L"");
+    ASSERT_EQ(m.transforms.size(), 1u);
+    EXPECT_EQ(m.mainComponent.patchSha256, L" " + std::wstring(64, L'b'));
+    EXPECT_TRUE(HasProblemContaining(q.config, L"main_component/patch_sha256"));
+    ASSERT_EQ(m.dependencies.size(), 1u);
+    EXPECT_EQ(m.dependencies[0].sha256, L"");
+    EXPECT_EQ(m.dependencies[0].fullUrl, L"http://h/d.exe");
+    EXPECT_EQ(m.dependencies[0].installCommandLine, L"/q");
 }
 
 TEST(InstallConfigManifest, ValuesAreTakenExactlyAsWritten)

@@ -19,7 +19,8 @@ const char kFullDocument[] =
     "<product_code>{SERVER}</product_code>"
     "<fresh_install><product_version>7.0.0.1</product_version>"
     "<min_web_installer_version>7.0.0.5</min_web_installer_version>"
-    "<web_installer_download_url>http://h/fresh.exe</web_installer_download_url></fresh_install>"
+    "<web_installer_download_url>http://h/fresh.exe</web_installer_download_url>"
+    "<web_installer_sha256>ABCDEF</web_installer_sha256></fresh_install>"
     "<patch_install><product_version>7.1.0.5</product_version>"
     "<min_web_installer_version>7.0.0.6</min_web_installer_version>"
     "<web_installer_download_url>http://h/patch.exe</web_installer_download_url></patch_install>"
@@ -49,6 +50,8 @@ TEST(VersionDocument, ReadsEveryValueIntoTheModel)
     EXPECT_EQ(m.freshInstall.productVersion, L"7.0.0.1");
     EXPECT_EQ(m.freshInstall.minWebInstallerVersion, L"7.0.0.5");
     EXPECT_EQ(m.freshInstall.webInstallerDownloadUrl, L"http://h/fresh.exe");
+    EXPECT_EQ(m.freshInstall.webInstallerSha256, L"ABCDEF");
+    EXPECT_EQ(m.patchInstall.webInstallerSha256, L"");
     EXPECT_EQ(m.patchInstall.productVersion, L"7.1.0.5");
     EXPECT_EQ(m.patchInstall.minWebInstallerVersion, L"7.0.0.6");
     EXPECT_EQ(m.patchInstall.webInstallerDownloadUrl, L"http://h/patch.exe");
