@@ -136,7 +136,7 @@ void CClientValidator::ActOnDecision(int decision)
         OfferToLaunchInstalledProduct();
         break;
     case 2: // this installer is too old: fetch the current one, start it at exit
-        m_downloadResult = DownloadNewInstaller(config, m_strNewInstallerPath);
+        m_downloadResult = DownloadNewInstaller(config, m_strNewInstallerPath, &m_successor);
         if (m_downloadResult != 0)
             m_result = RunNewInstaller;
         break;

@@ -48,6 +48,8 @@ public:
     void SetNewInstallerPath(const std::wstring& path) { m_strNewInstallerPath = path; }
     void ClearNewInstallerPath() { m_strNewInstallerPath.clear(); }
     uint32_t GetDownloadResult() const { return m_downloadResult; }
+    // What vouches for the downloaded installer (its hash, its declared length).
+    const SuccessorDownload& GetSuccessorDownload() const { return m_successor; }
     // The start decision the last run acted on; -1 before any run.
     int GetDecision() const { return m_nDecision; }
 
@@ -75,6 +77,7 @@ private:
     std::future<void> m_task;
     std::wstring m_strNewInstallerPath;
     uint32_t m_downloadResult = 0;
+    SuccessorDownload m_successor;
     ValidationResult m_result = ContinueInstall;
     int m_nDecision = -1;
     bool m_bSilent = false;

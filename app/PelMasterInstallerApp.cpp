@@ -162,8 +162,16 @@ void CPelMasterInstallerApp::LaunchNewInstaller()
     const std::wstring& path = m_validator.GetNewInstallerPath();
     if (!ShouldStartNewInstaller(m_validator.GetResult(), path))
         return;
-    HINSTANCE started = ::ShellExecuteW(nullptr, L"open", path.c_str(), kNewInstallerArguments,
-                                        nullptr, SW_SHOWNORMAL);
+    // Checked right before it starts: an elevated process starts only a
+    // successor that its hash or its publisher's signature vouches for.
+    std::wstring reason;
+    const bool trusted = MayStartSuccessor(path, m_validator.GetSuccessorDownload(), reason);
+    ::OutputDebugStringW((L"TRACE_DEBUG: " + reason + L"\r\n").c_str());
+    HINSTANCE started = nullptr;
+    if (trusted)
+        started = ::ShellExecuteW(nullptr, L"open", path.c_str(), kNewInstallerArguments, nullptr, SW_SHOWNORMAL);
+    else
+        DiscardNewInstaller(path);
     if (reinterpret_cast<INT_PTR>(started) <= 32) {
         std::wstring caption = ExecutableBaseName();
         // The run did not end as it should: the product was neither installed nor updated.

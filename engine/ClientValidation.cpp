@@ -2,7 +2,9 @@
 
 #include "config/InstallConfig.h"
 #include "engine/HttpTransfer.h"
+#include "config/Sha256Text.h"
 #include "engine/RetryRules.h"
+#include "engine/Sha256.h"
 #include "framework/Handles.h"
 
 #include <windows.h>
@@ -12,14 +14,16 @@
 
 namespace {
 
-// Writes a download straight into a file opened by the sink.
+// Writes a download straight into a file opened by the sink, and gives what
+// it wrote to a hash when it has one.
 class CFileSink : public IByteSink
 {
 public:
     // Truncates or creates the file; others may read and write it meanwhile.
-    explicit CFileSink(const std::wstring& path)
+    CFileSink(const std::wstring& path, CSha256* hash)
         : m_file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr))
+                               nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)),
+          m_hash(hash)
     {
     }
 
@@ -27,6 +31,8 @@ public:
 
     bool Write(const void* data, size_t size) override
     {
+        if (m_hash && !m_hash->Add(data, size))
+            return false;
         const auto* bytes = static_cast<const BYTE*>(data);
         while (size > 0) {
             const DWORD chunk = size > std::numeric_limits<DWORD>::max()
@@ -45,29 +51,55 @@ public:
 
 private:
     CFileHandle m_file;
+    CSha256* m_hash;
 };
 
 // Fetches url into the file at path, in up to `attempts` attempts: a failure
 // that may pass (a refused or cut connection, a timeout, 408, 429, 5xx of the
 // passing kind) is tried again after the usual growing wait, the file emptied
-// first. The self-check's transfers are never cancelled or paused, so the
-// requests have no events; the transfer limits bound every wait, so a stalled
-// or silent server ends the check in bounded time.
-bool DownloadToFilePath(const std::wstring& url, const std::wstring& path, uint32_t attempts)
+// first. With a hash (64 hex digits) the file must match it: a file that does
+// not is fetched once more, then the download fails (any other hash text
+// fails at once). The self-check's transfers are never cancelled or paused, so
+// the requests have no events; the transfer limits bound every wait, so a
+// stalled or silent server ends the check in bounded time.
+bool DownloadToFilePath(const std::wstring& url, const std::wstring& path, uint32_t attempts,
+                        const std::wstring& sha256 = std::wstring(), SuccessorDownload* download = nullptr)
 {
     if (url.empty() || path.empty())
         return false;
+    Sha256Digest expected{};
+    if (!sha256.empty() && !ParseSha256Text(sha256, expected))
+        return false;
     const TransferLimits limits = GetTransferLimits();
+    bool mismatchedOnce = false;
     for (uint32_t attempt = 1;; ++attempt) {
-        CFileSink sink(path);
+        CSha256 hash;
+        CFileSink sink(path, sha256.empty() ? nullptr : &hash);
         if (!sink.IsOpen())
             return false;
         const CancelRequest never;
         StreamFailure failure;
-        const bool ok = DownloadToStream(never, url, sink, &failure);
+        bool ok = DownloadToStream(never, url, sink, &failure);
         sink.Close();
-        if (ok)
+        if (ok && !sha256.empty()) {
+            Sha256Digest actual{};
+            ok = hash.Finish(actual) && actual == expected;
+            if (!ok) {
+                // Not the file the server's document names: a second fetch
+                // tells a spoilt transfer from a wrong file.
+                if (mismatchedOnce)
+                    return false;
+                mismatchedOnce = true;
+                failure.passing = true;
+            }
+        }
+        if (ok) {
+            if (download) {
+                download->hashVerified = !sha256.empty();
+                download->lengthDeclared = failure.declared >= 0;
+            }
             return true;
+        }
         if (!failure.passing || attempt >= attempts)
             return false;
         const double jitter = static_cast<double>(GetTickCount() % 1000) / 1000.0;
@@ -76,16 +108,16 @@ bool DownloadToFilePath(const std::wstring& url, const std::wstring& path, uint3
     }
 }
 
+} // namespace
+
 // Removes a file GetNewInstallerPath placed in a folder of its own, and that folder.
-void RemoveNewInstallerFile(const std::wstring& path)
+void DiscardNewInstaller(const std::wstring& path)
 {
     ::DeleteFileW(path.c_str());
     const size_t slash = path.find_last_of(L'\\');
     if (slash != std::wstring::npos && slash > 0)
         ::RemoveDirectoryW(path.substr(0, slash).c_str()); // only when empty
 }
-
-} // namespace
 
 int CheckClientVersion(CInstallConfig& config)
 {
@@ -106,25 +138,30 @@ int CheckClientVersion(CInstallConfig& config)
     return config.GetStartDecision();
 }
 
-uint32_t DownloadNewInstaller(CInstallConfig& config, std::wstring& newInstallerPath)
+uint32_t DownloadNewInstaller(CInstallConfig& config, std::wstring& newInstallerPath,
+                              SuccessorDownload* download)
 {
     newInstallerPath.clear();
+    if (download)
+        *download = SuccessorDownload();
     const ManifestInfo& manifest = config.m_manifest;
-    const std::wstring& url = config.IsProductInstalled()
-                                  ? manifest.patchInstall.webInstallerDownloadUrl
-                                  : manifest.freshInstall.webInstallerDownloadUrl;
+    const ReleaseInfo& release = config.IsProductInstalled() ? manifest.patchInstall : manifest.freshInstall;
+    const std::wstring& url = release.webInstallerDownloadUrl;
     if (url.empty())
         return 0;
     uint32_t result = 0;
     try {
         newInstallerPath = config.GetNewInstallerPath();
         if (!newInstallerPath.empty())
-            result = DownloadToFilePath(url, newInstallerPath, GetTransferLimits().maxAttempts) ? 1 : 0;
+            result = DownloadToFilePath(url, newInstallerPath, GetTransferLimits().maxAttempts,
+                                        release.webInstallerSha256, download)
+                         ? 1
+                         : 0;
     } catch (const std::exception&) {
         result = 0;
     }
     if (result == 0 && !newInstallerPath.empty()) {
-        RemoveNewInstallerFile(newInstallerPath);
+        DiscardNewInstaller(newInstallerPath);
         newInstallerPath.clear();
     }
     return result;

@@ -4,6 +4,8 @@
 // runs these on its task and shows what they decide.
 #pragma once
 
+#include "engine/ProgramTrust.h"
+
 #include <cstdint>
 #include <string>
 
@@ -32,4 +34,11 @@ int CheckClientVersion(CInstallConfig& config);
 // product is installed, else from the fresh install URL, to GetNewInstallerPath(). Returns
 // non-zero when the whole file arrived; newInstallerPath then names it. On failure the
 // path is empty and nothing is left behind: a partial program must never be started.
-uint32_t DownloadNewInstaller(CInstallConfig& config, std::wstring& newInstallerPath);
+// With the release's web_installer_sha256 the file is hashed as it arrives; a file that
+// does not match is fetched once more, then the download fails. `download`, when given,
+// receives what vouches for the file (for MayStartSuccessor).
+uint32_t DownloadNewInstaller(CInstallConfig& config, std::wstring& newInstallerPath,
+                              SuccessorDownload* download = nullptr);
+
+// Deletes a downloaded installer that must not be started, and its folder.
+void DiscardNewInstaller(const std::wstring& path);

@@ -491,7 +491,8 @@ bool DownloadToStream(const ICancelRequest& cancel, const std::wstring& url, IBy
         return false;
     }
     CInternetBody body(request.Get());
-    if (ReceiveBodyToSink(cancel, body, DeclaredLength(request.Get()), sink))
+    f.declared = DeclaredLength(request.Get());
+    if (ReceiveBodyToSink(cancel, body, f.declared, sink))
         return true;
     // A body cut short or a read that timed out: the next attempt may get it whole.
     f.passing = !cancel.IsCancelled();

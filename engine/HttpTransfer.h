@@ -142,12 +142,14 @@ bool DownloadToFile(const ICancelRequest& cancel, const std::wstring& url, HANDL
 // text is not one.
 bool RetryAfterFromNow(const std::wstring& value, uint64_t& delayMs);
 
-// Why a stream download failed, for a caller that retries.
+// Why a stream download failed, for a caller that retries; and, also on
+// success, whether the answer declared its length.
 struct StreamFailure
 {
     bool passing = false;        // a later attempt may succeed (see IsPassingError/Status)
     bool hasRetryAfter = false;  // the server said when
     uint64_t retryAfterMs = 0;
+    int64_t declared = -1;       // the 2xx answer's Content-Length; -1: none (nothing tells a cut body)
 };
 
 // Downloads `url` into `sink`. Sends "Content-Type: application/json" (and no

@@ -2,6 +2,7 @@
 
 #include "config/InstallConfig.h"
 #include "engine/MsiService.h"
+#include "engine/ProgramTrust.h"
 #include "engine/RunOutcome.h"
 #include "framework/Handles.h"
 
@@ -50,7 +51,13 @@ void WriteInstallFailure(UINT result)
 bool InstallPackage(InstallerProgressState& state, const InstallItem& item)
 {
     if (HasExtension(item.localPath, L".exe")) {
-        // A setup program that fails does not stop the installation.
+        // A program that nothing vouches for is not started, and the
+        // installation fails; one that runs and fails does not stop it.
+        std::wstring reason;
+        const bool trusted = MayRunSetupProgram(item, reason);
+        OutputDebugStringW((L"TRACE_DEBUG: setup program " + reason + L"\r\n").c_str());
+        if (!trusted)
+            return false;
         RunSetupProgram(item);
         return true;
     }

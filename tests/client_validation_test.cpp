@@ -4,6 +4,7 @@
 
 #include "config/InstallConfig.h"
 #include "engine/HttpTransfer.h"
+#include "engine/Sha256.h"
 
 #include "TestServer.h"
 #include "WinTestSupport.h"
@@ -151,9 +152,20 @@ TEST_F(ClientValidation, OutdatedInstallerGivesTwoAndDownloadsTheNewOne)
     ServeVersionDocument(VersionDocument("7.0.0.20", NewInstallerUrl()));
     ASSERT_EQ(2, CheckClientVersion(m_config));
 
+    // The release's hash, in capitals, vouches for the file; a length was declared.
+    Sha256Digest digest{};
+    CSha256 hash;
+    ASSERT_TRUE(hash.Add(kNewInstallerBytes, sizeof kNewInstallerBytes - 1) && hash.Finish(digest));
+    std::wstring text = Sha256Text(digest);
+    for (wchar_t& c : text)
+        c = static_cast<wchar_t>(towupper(c));
+    m_config.m_manifest.freshInstall.webInstallerSha256 = text;
     std::wstring path = L"<unchanged>";
-    EXPECT_NE(0u, DownloadNewInstaller(m_config, path));
+    SuccessorDownload download;
+    EXPECT_NE(0u, DownloadNewInstaller(m_config, path, &download));
     EXPECT_EQ(kNewInstallerBytes, ReadFileText(path));
+    EXPECT_TRUE(download.hashVerified);
+    EXPECT_TRUE(download.lengthDeclared);
     // A folder of its own in the temporary folder, named after the full name.
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
@@ -166,14 +178,19 @@ TEST_F(ClientValidation, OutdatedInstallerGivesTwoAndDownloadsTheNewOne)
 TEST_F(ClientValidation, InstalledProductFetchesFromThePatchUrl)
 {
     ASSERT_TRUE(WriteFileBytes(m_site.File(L"new\\patch.exe"), "patch installer"));
+    // Sent without its length: nothing but a hash or a signature can vouch for it.
+    ASSERT_TRUE(m_server.SetFault(L"/new/patch.exe", L"nolength=1"));
     int installed = 1;
     m_config.BindProductInstalledFlag(&installed);
     m_config.m_manifest.freshInstall.webInstallerDownloadUrl = m_server.Url(L"/new/PelWebInstaller.exe");
     m_config.m_manifest.patchInstall.webInstallerDownloadUrl = m_server.Url(L"/new/patch.exe");
 
     std::wstring path;
-    EXPECT_NE(0u, DownloadNewInstaller(m_config, path));
+    SuccessorDownload download;
+    EXPECT_NE(0u, DownloadNewInstaller(m_config, path, &download));
     EXPECT_EQ("patch installer", ReadFileText(path));
+    EXPECT_FALSE(download.hashVerified);
+    EXPECT_FALSE(download.lengthDeclared);
     EXPECT_EQ(1, m_server.CountRequests("/new/patch.exe"));
     EXPECT_EQ(0, m_server.CountRequests("/new/PelWebInstaller.exe"));
     DeleteFileW(path.c_str());
@@ -186,10 +203,18 @@ TEST_F(ClientValidation, FailedDownloadGivesZeroAnEmptyPathAndLeavesNothing)
     struct Case
     {
         const wchar_t* fault;
-    } cases[] = {{L"status=404"}, {L"cut=10"}};
+        const wchar_t* sha256;   // the release's hash
+        int requests;            // 0: not counted
+    } cases[] = {{L"status=404", L"", 1}, {L"cut=10", L"", 0},
+                 // A file that is not the one named: fetched once more, then refused.
+                 {nullptr, L"0000000000000000000000000000000000000000000000000000000000000000", 2}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(Narrow(c.fault));
-        ASSERT_TRUE(m_server.SetFault(L"/new/PelWebInstaller.exe", c.fault));
+        SCOPED_TRACE(Narrow(c.fault ? c.fault : c.sha256));
+        if (c.fault) {
+            ASSERT_TRUE(m_server.SetFault(L"/new/PelWebInstaller.exe", c.fault));
+        }
+        m_config.m_manifest.freshInstall.webInstallerSha256 = c.sha256;
+        const int before = m_server.CountRequests("/new/PelWebInstaller.exe");
         // Every new folder is named after the tick count: this one is known beforehand.
         const DWORD tick = 0x7ead0001u;
         m_config.SetTickSource([tick] { return tick; });
@@ -207,6 +232,9 @@ TEST_F(ClientValidation, FailedDownloadGivesZeroAnEmptyPathAndLeavesNothing)
         // A partial program is never left where it could be started.
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((folder + L"\\VARO Pro.exe").c_str()));
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(folder.c_str()));
+        if (c.requests) {
+            EXPECT_EQ(c.requests, m_server.CountRequests("/new/PelWebInstaller.exe") - before);
+        }
         ASSERT_TRUE(m_server.ClearFaults());
     }
 }
@@ -220,3 +248,50 @@ TEST_F(ClientValidation, NoDownloadUrlGivesZeroWithoutARequest)
 }
 
 } // namespace
+
+namespace {
+
+SignatureCheck Signed(SignatureState state, BYTE publisher)
+{
+    SignatureCheck check;
+    check.state = state;
+    check.result = state == SignatureState::Valid ? S_OK : TRUST_E_NOSIGNATURE;
+    if (publisher)
+        check.subject = {0x30, 0x03, publisher};
+    return check;
+}
+
+} // namespace
+
+// What may start at exit, from the checks of the running installer and its
+// successor and from what the download found.
+TEST(SuccessorTrust, SignaturesHashAndLengthDecide)
+{
+    const SignatureCheck none = Signed(SignatureState::Unsigned, 0);
+    const SignatureCheck a = Signed(SignatureState::Valid, 'A');
+    const SignatureCheck b = Signed(SignatureState::Valid, 'B');
+    const SignatureCheck broken = Signed(SignatureState::Invalid, 'A');
+    const struct
+    {
+        const char* name;
+        SignatureCheck running, successor;
+        bool hash, length, started;
+    } cases[] = {
+        {"unsigned, with length: as before", none, none, false, true, true},
+        {"unsigned, no length, no hash", none, none, false, false, false},
+        {"unsigned, no length, hash", none, none, true, false, true},
+        {"no length, valid signature", none, b, false, false, true},
+        {"broken signature", none, broken, false, true, false},
+        {"broken signature, hash", none, broken, true, true, true},
+        {"signed installer, same publisher", a, a, false, false, true},
+        {"signed installer, other publisher", a, b, true, true, false},
+        {"signed installer, unsigned successor with hash", a, none, true, true, false},
+        {"signed installer, broken successor", a, broken, true, true, false},
+        {"installer with a broken signature vouches for nothing", broken, none, false, true, true},
+    };
+    for (const auto& c : cases) {
+        std::wstring reason;
+        EXPECT_EQ(c.started, JudgeSuccessor(c.running, c.successor, {c.hash, c.length}, reason)) << c.name;
+        EXPECT_FALSE(reason.empty()) << c.name;
+    }
+}

@@ -1,0 +1,36 @@
+// Whether the installer may start a program it downloaded: its successor (at
+// exit) or a setup program (a prerequisite or a language pack). A hash from
+// the manifest or the version document, checked as the file arrived, vouches
+// for a file; so does a valid Authenticode signature.
+#pragma once
+
+#include "engine/SignatureCheck.h"
+
+#include <string>
+
+struct InstallItem;
+
+// What the download of the successor found out.
+struct SuccessorDownload
+{
+    bool hashVerified = false;    // the version document gave a hash and the file matched it
+    bool lengthDeclared = false;  // the server declared the length (so a cut file was refused)
+};
+
+// The rules for the successor, over the checks already made: when the running
+// installer is validly signed, the successor must be validly signed by the
+// same publisher; a file whose length was not declared needs a hash or a
+// valid signature (nothing else tells a cut file from a whole one); a file
+// with a broken signature needs the hash. `reason` says why, for the log.
+bool JudgeSuccessor(const SignatureCheck& running, const SignatureCheck& successor,
+                    const SuccessorDownload& download, std::wstring& reason);
+
+// Checks the signatures of the running installer and of the file at path and
+// judges them (JudgeSuccessor).
+bool MayStartSuccessor(const std::wstring& path, const SuccessorDownload& download, std::wstring& reason);
+
+// The rules for a setup program: one with a manifest hash (checked as it
+// arrived, or before a shipped file is installed) needs nothing more; one
+// without must carry a valid signature if it is signed at all; an unsigned one
+// still runs (manifests rely on it), and `reason` says so for the log.
+bool MayRunSetupProgram(const InstallItem& item, std::wstring& reason);
