@@ -6,6 +6,8 @@
 // inherits from this process.
 #include "E2eTestSupport.h"
 
+#include "engine/Sha256.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -97,13 +99,14 @@ struct SilentRun
     std::vector<std::wstring> boxes;   // texts of the message boxes answered, in order
 };
 
-// Runs the staged installer with /s and the limits, answering each message box with OK.
-SilentRun RunSilent(const std::wstring& exe, const std::wstring& limits)
+// Runs the staged installer with /s (and `arguments`) and the limits, answering each message box
+// with OK.
+SilentRun RunSilent(const std::wstring& exe, const std::wstring& limits, const std::wstring& arguments = L"")
 {
     CScopedEnvironment environment(L"PEL_TRANSFER_LIMITS", limits);
     SilentRun run;
     CProgram installer;
-    if (!installer.Start(exe, L"/s")) {
+    if (!installer.Start(exe, L"/s" + arguments)) {
         ADD_FAILURE() << "the installer did not start: error " << ::GetLastError();
         return run;
     }
@@ -244,4 +247,101 @@ TEST(NetworkE2e, SilentRunsRecoverFromPassingFailuresAndEndCleanlyOnLastingOnes)
             EXPECT_LE(loop, c.maxLoopRequests) << stage.Server().RequestLog();
         }
     }
+}
+
+namespace {
+
+// Whether a file whose name ends with `suffix` is in the folder (downloads may carry a number
+// in front of their name).
+bool HasFileEndingWith(const std::wstring& folder, const std::wstring& suffix)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW((folder + L"\\*" + suffix).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    ::FindClose(search);
+    return true;
+}
+
+// The prerequisites' stand-ins register their runtimes: gone, they are downloaded and run again.
+void ForgetPrerequisites()
+{
+    const wchar_t* keys[] = {
+        L"SOFTWARE\\Microsoft\\VisualStudio\\14.0\\VC\\Runtimes\\x64",
+        L"SOFTWARE\\Microsoft\\EdgeUpdate\\Clients\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}"};
+    for (const wchar_t* key : keys)
+        ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY, 0);
+}
+
+} // namespace
+
+// Every download of a German installation vouched for by a hash in the manifest: with the right
+// hashes (and the package cut once, so that its kept part is hashed on resume) the product is
+// installed; a wrong hash on any one item fails the run before anything is installed or run,
+// after one more fetch of that item, and leaves none of it behind.
+TEST(NetworkE2e, PayloadHashesVouchForEveryDownload)
+{
+    struct Item
+    {
+        const char* closing;     // the item's end tag in the manifest (its first occurrence)
+        const char* element;     // the hash element
+        std::wstring site;       // the file on the site
+        std::string logged;      // its requests in the server's log
+        std::wstring folder;     // where the installer keeps it, and its name's end
+        std::wstring suffix;
+    };
+    const std::vector<Item> items = {
+        {"</dependency>", "sha256", L"prereq\\vc_redist.exe", "/prereq/vc_redist.exe", L"component", L"vc_redist.exe"},
+        {"</main_component>", "full_sha256", L"msi\\varo_pro_70.msi", kPackageLog, L"msi", L"varo_pro_70.msi"},
+        {"</transform>", "sha256", L"transform\\1031.mst", "/transform/1031.mst", L"transform", L"1031.mst"},
+        {"</language_pack>", "sha256", L"langpack\\language_pack_1031.exe", "/langpack/language_pack_1031.exe",
+         L"component", L"language_pack_1031.exe"},
+    };
+    // -1: every hash right; else the item whose hash is wrong.
+    for (int wrong = -1; wrong < static_cast<int>(items.size()); ++wrong) {
+        SCOPED_TRACE(wrong < 0 ? std::string("right hashes") : std::string("wrong hash at ") + items[wrong].closing);
+        e2e::CProductCleanup cleanup;
+        ASSERT_TRUE(cleanup.Held());
+        ForgetPrerequisites();
+        CStage stage;
+        ASSERT_TRUE(stage.Prepare()) << stage.Error();
+        for (int i = 0; i < static_cast<int>(items.size()); ++i) {
+            Sha256Digest digest{};
+            ASSERT_TRUE(Sha256OfFile(stage.SiteFolder() + L"\\" + items[i].site, digest));
+            std::wstring text = Sha256Text(digest);
+            if (i == wrong)
+                text[10] = text[10] == L'0' ? L'1' : L'0';
+            ASSERT_TRUE(stage.EditManifest(items[i].closing, std::string("<") + items[i].element + ">" +
+                                                                 std::string(text.begin(), text.end()) + "</" +
+                                                                 items[i].element + ">"));
+        }
+        if (wrong < 0) {
+            const long long size = static_cast<long long>(ReadAll(stage.SiteFolder() + L"\\msi\\varo_pro_70.msi")->size());
+            ASSERT_TRUE(stage.Server().SetFault(kPackage, L"cut=" + std::to_wstring(size / 2) + L"&times=1"));
+        }
+
+        const SilentRun run = RunSilent(stage.Exe(), kShortLimits, L" /lang 1031");
+        if (wrong < 0) {
+            EXPECT_EQ(run.exitCode, 0) << stage.Server().RequestLog();
+            EXPECT_TRUE(run.boxes.empty());
+            EXPECT_EQ(e2e::ProductVersion(), L"7.0.0.1");
+            EXPECT_EQ(stage.Server().Requests(kPackageLog).size(), 2u) << stage.Server().RequestLog();
+            continue;
+        }
+        const Item& item = items[wrong];
+        EXPECT_EQ(run.exitCode, 1603) << stage.Server().RequestLog();
+        EXPECT_EQ(run.boxes.size(), 1u);   // the connect error, in German
+        EXPECT_EQ(e2e::ProductVersion(), L"");
+        EXPECT_EQ(stage.Server().Requests(item.logged).size(), 2u) << stage.Server().RequestLog();
+        EXPECT_FALSE(HasFileEndingWith(stage.Folder() + L"\\" + item.folder, item.suffix));
+        EXPECT_FALSE(HasFileEndingWith(stage.Folder() + L"\\" + item.folder, item.suffix + L".partial"));
+        // Nothing ran: the prerequisite's stand-in registers its runtime when it runs.
+        HKEY key = nullptr;
+        EXPECT_NE(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\VisualStudio\\14.0\\VC\\Runtimes\\x64", 0,
+                                  KEY_READ | KEY_WOW64_32KEY, &key),
+                  ERROR_SUCCESS);
+        if (key)
+            ::RegCloseKey(key);
+    }
+    ForgetPrerequisites();
 }
