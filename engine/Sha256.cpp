@@ -109,6 +109,89 @@ bool CSha256::Finish(Sha256Digest& digest)
     return ok;
 }
 
+CSha256Worker::~CSha256Worker()
+{
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_stop = true;
+    }
+    m_changed.notify_all();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+bool CSha256Worker::Add(const void* data, size_t size)
+{
+    if (size == 0) {
+        std::lock_guard<std::mutex> guard(m_lock);
+        return !m_failed;
+    }
+    std::vector<uint8_t> bytes(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
+    std::unique_lock<std::mutex> guard(m_lock);
+    if (m_failed)
+        return false;
+    if (!m_thread.joinable()) {
+        try {
+            m_thread = std::thread([this] { Work(); });
+        } catch (...) {
+            // No thread: hash here instead.
+            guard.unlock();
+            return m_hash.Add(data, size);
+        }
+    }
+    m_changed.wait(guard, [this] { return m_queued < kMaxQueuedBytes || m_failed; });
+    m_queued += size;
+    m_queue.push_back(std::move(bytes));
+    m_changed.notify_all();
+    return !m_failed;
+}
+
+bool CSha256Worker::AddFile(const std::wstring& path, uint64_t length)
+{
+    CFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file.IsValid())
+        return false;
+    std::vector<BYTE> buffer(kFileReadSize);
+    while (length > 0) {
+        const DWORD want = static_cast<DWORD>(std::min<uint64_t>(length, buffer.size()));
+        DWORD got = 0;
+        if (!ReadFile(file.Get(), buffer.data(), want, &got, nullptr) || got == 0 || !Add(buffer.data(), got))
+            return false;
+        length -= got;
+    }
+    return true;
+}
+
+void CSha256Worker::Work()
+{
+    std::unique_lock<std::mutex> guard(m_lock);
+    for (;;) {
+        m_changed.wait(guard, [this] { return !m_queue.empty() || m_stop; });
+        if (m_queue.empty())
+            return;
+        std::vector<uint8_t> bytes = std::move(m_queue.front());
+        m_queue.pop_front();
+        m_busy = true;
+        guard.unlock();
+        const bool ok = m_hash.Add(bytes.data(), bytes.size());
+        guard.lock();
+        m_busy = false;
+        m_queued -= bytes.size();
+        if (!ok)
+            m_failed = true;
+        m_changed.notify_all();
+    }
+}
+
+bool CSha256Worker::Finish(Sha256Digest& digest)
+{
+    std::unique_lock<std::mutex> guard(m_lock);
+    m_changed.wait(guard, [this] { return (m_queue.empty() && !m_busy) || !m_thread.joinable(); });
+    // The worker is idle: the hash is this thread's now.
+    return !m_failed && m_hash.Finish(digest);
+}
+
 bool Sha256OfFile(const std::wstring& path, Sha256Digest& digest)
 {
     CSha256 hash;

@@ -7,11 +7,27 @@
 
 #include <windows.h>
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
-class CSha256
+// Where the bytes of a file go to be hashed, in file order.
+class IHashInput
+{
+public:
+    // False once anything failed; the digest is then not given.
+    virtual bool Add(const void* data, size_t size) = 0;
+
+protected:
+    ~IHashInput() = default;
+};
+
+class CSha256 : public IHashInput
 {
 public:
     CSha256();
@@ -23,7 +39,7 @@ public:
     bool IsValid() const { return m_hash != nullptr; }
 
     // Adds bytes. False once anything failed; the digest is then not given.
-    bool Add(const void* data, size_t size);
+    bool Add(const void* data, size_t size) override;
 
     // Adds the first `length` bytes of the file at path (all of it when
     // length is kAll). False when the file cannot be read that far.
@@ -40,6 +56,41 @@ private:
     void* m_algorithm = nullptr;   // BCRYPT_ALG_HANDLE
     void* m_hash = nullptr;        // BCRYPT_HASH_HANDLE
     bool m_failed = false;
+};
+
+// A SHA-256 computed on a thread of its own, so that a download does not wait
+// for the hash: Add copies the bytes into a queue and returns (it waits only
+// while kMaxQueuedBytes are queued), and Finish waits until everything queued
+// is hashed. A download then runs at the speed of the slower of the two, not
+// at the speed of both in a row.
+class CSha256Worker : public IHashInput
+{
+public:
+    static constexpr size_t kMaxQueuedBytes = 4 * 1024 * 1024;
+
+    CSha256Worker() = default;
+    ~CSha256Worker();
+    CSha256Worker(const CSha256Worker&) = delete;
+    CSha256Worker& operator=(const CSha256Worker&) = delete;
+
+    bool Add(const void* data, size_t size) override;
+    // Adds the first `length` bytes of the file at path (read on the calling thread).
+    bool AddFile(const std::wstring& path, uint64_t length);
+    // Waits for the queue to drain and gives the digest of everything added.
+    bool Finish(Sha256Digest& digest);
+
+private:
+    void Work();
+
+    CSha256 m_hash;
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::deque<std::vector<uint8_t>> m_queue;
+    size_t m_queued = 0;
+    bool m_busy = false;
+    bool m_failed = false;
+    bool m_stop = false;
+    std::thread m_thread;
 };
 
 // The digest of the whole file at path; false when it cannot be read.

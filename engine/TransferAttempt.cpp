@@ -126,7 +126,7 @@ bool CTransferAttempt::PrepareFile()
     }
     if (hashBody) {
         // A continued file hashes its kept part first, as it stands on disk.
-        m_hash = std::make_unique<CSha256>();
+        m_hash = std::make_unique<CSha256Worker>();
         if (kept > 0 && !m_hash->AddFile(partialPath, kept))
             return false;
     }

@@ -106,7 +106,7 @@ private:
     CFileHandle m_file;
     // The hash of the file as far as it is written: the kept bytes (read back
     // from the partial file) and then the body. Used by the attempt's thread.
-    std::unique_ptr<CSha256> m_hash;
+    std::unique_ptr<CSha256Worker> m_hash;
     std::atomic<ULONGLONG> m_lastProgress{0};
     std::atomic<bool> m_responded{false};
 };

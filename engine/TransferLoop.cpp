@@ -57,7 +57,7 @@ CCriticalSection& FileWriteLock()
 class CStagedFileWriter
 {
 public:
-    CStagedFileWriter(HANDLE file, uint64_t offset, CSha256* hash)
+    CStagedFileWriter(HANDLE file, uint64_t offset, IHashInput* hash)
         : m_file(file), m_buffer(kStagingSize, 0), m_offset(offset), m_hash(hash)
     {
     }
@@ -105,7 +105,7 @@ private:
     std::vector<BYTE> m_buffer;
     size_t m_staged = 0;
     uint64_t m_offset;
-    CSha256* m_hash;
+    IHashInput* m_hash;
 };
 
 // Holds a transfer's gate for one write-and-report step; with no gate it is

@@ -42,7 +42,7 @@ protected:
     ~ITransferGate() = default;
 };
 
-class CSha256;
+class IHashInput;
 
 // Where a file body goes: the file offset of its first byte (the bytes kept
 // from an earlier attempt lie before it), an optional gate, and an optional
@@ -51,7 +51,7 @@ struct BodyTarget
 {
     uint64_t offset = 0;
     ITransferGate* gate = nullptr;
-    CSha256* hash = nullptr;
+    IHashInput* hash = nullptr;
 };
 
 // Reads the body into `file` from target.offset on, in reads of at most 4096

@@ -10,6 +10,7 @@
 #include "engine/MsiService.h"
 #include "engine/PackageInstaller.h"
 #include "engine/Prerequisites.h"
+#include "engine/Sha256.h"
 
 #include "InstallConfigTestSupport.h"
 #include "PayloadTestSupport.h"
@@ -421,6 +422,20 @@ TEST_F(InstallWorkerTest, StandaloneBuildMakesNoRequest)
     ASSERT_TRUE(CopyFileW(m_site.File(L"msi\\varo_pro_70.msi").c_str(),
                           TheInstallConfig().GetMainPackagePath().c_str(), FALSE));
     const int requestsBefore = m_server.CountRequests("/");
+
+    // A shipped package is checked against its hash before it is installed; a wrong one
+    // fails the run and stays where the vendor put it.
+    Sha256Digest digest{};
+    ASSERT_TRUE(Sha256OfFile(TheInstallConfig().GetMainPackagePath(), digest));
+    TheInstallConfig().m_manifest.mainComponent.fullSha256 = std::wstring(64, L'0');
+    {
+        CInstallWorker refused;
+        ASSERT_TRUE(refused.Start());
+        EXPECT_EQ(SampleStates(refused).back(), static_cast<uint32_t>(Failed));
+        EXPECT_FALSE(IsProductRegistered());
+        EXPECT_TRUE(IsExistingFile(TheInstallConfig().GetMainPackagePath()));
+    }
+    TheInstallConfig().m_manifest.mainComponent.fullSha256 = Sha256Text(digest);
 
     CInstallWorker worker;
     ASSERT_TRUE(worker.Start());

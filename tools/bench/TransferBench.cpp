@@ -2,7 +2,9 @@
 //
 //   TransferBench bare   URL OUTFILE  a plain WinINet loop of 4096-byte reads, each written at once
 //   TransferBench job    URL OUTFILE  a download job whose status callback does what the install
-//                                     worker's does (SetStatus with the percent received)
+//                                     worker's does (SetStatus with the percent received); with
+//                                     the environment variable PEL_BENCH_SHA256 set, the job is
+//                                     given that hash and checks the file against it
 //   TransferBench pause  URL OUTFILE  a download job held for 10 s after its first 8 MB
 //   TransferBench stall  URL OUTFILE  a download job from a server that stalls once: the seconds
 //                                     from the stall's start to the next attempt's first byte
@@ -123,6 +125,10 @@ bool RunJob(const std::wstring& url, const std::wstring& out, IDownloadOwner& ow
 {
     InstallStatus& status = InstallStatus::Instance();
     CDownloadJob job(url, out);
+    wchar_t sha256[80] = {};
+    const DWORD n = GetEnvironmentVariableW(L"PEL_BENCH_SHA256", sha256, 80);
+    if (n > 0 && n < 80)
+        job.SetExpectedSha256(sha256);
     return job.Run(&owner, [&](const DownloadStatusInfo& info) {
         const double now = Now();
         const unsigned long long percent = info.total ? info.received * 100 / info.total : 0;

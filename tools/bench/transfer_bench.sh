@@ -13,9 +13,13 @@
 # process per size), and, RUNS times each on the 64 MB file, the time from a
 # stall's start to the next attempt's first byte (default stall limit) and
 # the time a cancellation takes during a read that blocks. Prints one table.
+# With HASH=1 it measures only what checking a SHA-256 while writing costs:
+#   (b) the download job on the 256 MB file, and
+#   (h) the same job given the file's SHA-256 (PEL_BENCH_SHA256), in turns,
+# RUNS times each, and prints their medians and (h)/(b).
 #
 # Usage: tools/bench/transfer_bench.sh [BUILD_DIR] (a windows-preset tree; default build/windows)
-# Environment: RUNS (default 3).
+# Environment: RUNS (default 3), HASH (1: the hash comparison only).
 set -eu
 
 src=$(cd "$(dirname "$0")/../.." && pwd)
@@ -35,9 +39,11 @@ cleanup() {
 trap cleanup EXIT INT TERM
 
 echo "making test files in $data ..." >&2
-head -c 64M /dev/urandom > "$data/f64.bin"
 head -c 256M /dev/urandom > "$data/f256.bin"
-head -c 1024M /dev/urandom > "$data/f1g.bin"
+if [ "${HASH:-}" != 1 ]; then
+    head -c 64M /dev/urandom > "$data/f64.bin"
+    head -c 1024M /dev/urandom > "$data/f1g.bin"
+fi
 
 python3 "$src/tools/testserver/pel_test_server.py" --root "$data" --port-file "$data/port" \
     --idle-exit 900 >/dev/null 2>&1 &
@@ -67,6 +73,25 @@ run_bench() { # mode url out [file the output must equal] -> the program's line
     printf '%s\n' "$line"
 }
 ratio() { awk "BEGIN {printf \"%.3f\", $1 / $2}"; }
+
+if [ "${HASH:-}" = 1 ]; then
+    sha=$(sha256sum "$data/f256.bin" | cut -d' ' -f1)
+    : > "$data/b.txt"; : > "$data/h.txt"
+    for i in $(seq "$runs"); do
+        echo "run $i of $runs ..." >&2
+        field "$(run_bench job "$base/f256.bin" "$data/out.bin" "$data/f256.bin")" mbps >> "$data/b.txt"
+        field "$(PEL_BENCH_SHA256=$sha run_bench job "$base/f256.bin" "$data/out.bin" "$data/f256.bin")" mbps \
+            >> "$data/h.txt"
+    done
+    b=$(median < "$data/b.txt"); h=$(median < "$data/h.txt")
+    printf '\n%-60s %12s %s\n' "measure" "value" "goal"
+    printf '%-60s %12s\n' "(b) download job + status callback, 256 MB (MB/s)" "$b"
+    printf '%-60s %12s\n' "(h) the same job checking the file's SHA-256 (MB/s)" "$h"
+    printf '%-60s %12s %s\n' "(h)/(b)" "$(ratio "$h" "$b")" ">= 0.95"
+    printf '(medians of %s runs; single runs: b=%s h=%s)\n' "$runs" "$(tr '\n' ' ' < "$data/b.txt")" \
+        "$(tr '\n' ' ' < "$data/h.txt")"
+    exit 0
+fi
 
 size256=$(stat -c %s "$data/f256.bin")
 for f in a b bs bt bq c d ds dw dx dr; do : > "$data/$f.txt"; done
