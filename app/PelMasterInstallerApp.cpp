@@ -164,13 +164,19 @@ void CPelMasterInstallerApp::LaunchNewInstaller()
         return;
     // Checked right before it starts: an elevated process starts only a
     // successor that its hash or its publisher's signature vouches for.
+    CFileHandle held = HoldProgramFile(path);
     std::wstring reason;
-    const bool trusted = MayStartSuccessor(path, m_validator.GetSuccessorDownload(), reason);
+    // A file that another program holds open for writing could change between the check
+    // and the start.
+    const bool trusted = held.IsValid() && MayStartSuccessor(path, m_validator.GetSuccessorDownload(), reason);
+    if (!held.IsValid())
+        reason = L"successor installer: open for writing elsewhere";
     ::OutputDebugStringW((L"TRACE_DEBUG: " + reason + L"\r\n").c_str());
     HINSTANCE started = nullptr;
     if (trusted)
         started = ::ShellExecuteW(nullptr, L"open", path.c_str(), kNewInstallerArguments, nullptr, SW_SHOWNORMAL);
-    else
+    held.Reset();
+    if (!trusted)
         DiscardNewInstaller(path);
     if (reinterpret_cast<INT_PTR>(started) <= 32) {
         std::wstring caption = ExecutableBaseName();

@@ -97,6 +97,7 @@ bool DownloadToFilePath(const std::wstring& url, const std::wstring& path, uint3
             if (download) {
                 download->hashVerified = !sha256.empty();
                 download->lengthDeclared = failure.declared >= 0;
+                download->sha256 = sha256;
             }
             return true;
         }

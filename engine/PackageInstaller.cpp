@@ -53,8 +53,15 @@ bool InstallPackage(InstallerProgressState& state, const InstallItem& item)
     if (HasExtension(item.localPath, L".exe")) {
         // A program that nothing vouches for is not started, and the
         // installation fails; one that runs and fails does not stop it.
+        const CFileHandle held = HoldProgramFile(item.localPath);
         std::wstring reason;
-        const bool trusted = MayRunSetupProgram(item, reason);
+        bool trusted = MayRunSetupProgram(item, reason);
+        // A file that another program holds open for writing could change
+        // between the check and the start.
+        if (trusted && !held.IsValid() && GetFileAttributesW(item.localPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            reason += L"; but it is open for writing elsewhere: not started";
+            trusted = false;
+        }
         OutputDebugStringW((L"TRACE_DEBUG: setup program " + reason + L"\r\n").c_str());
         if (!trusted)
             return false;

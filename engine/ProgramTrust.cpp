@@ -1,6 +1,13 @@
 #include "engine/ProgramTrust.h"
 
 #include "engine/InstallItem.h"
+#include "engine/Sha256.h"
+
+CFileHandle HoldProgramFile(const std::wstring& path)
+{
+    return CFileHandle(
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
 
 bool JudgeSuccessor(const SignatureCheck& running, const SignatureCheck& successor,
                     const SuccessorDownload& download, std::wstring& reason)
@@ -28,14 +35,23 @@ bool JudgeSuccessor(const SignatureCheck& running, const SignatureCheck& success
 
 bool MayStartSuccessor(const std::wstring& path, const SuccessorDownload& download, std::wstring& reason)
 {
+    if (download.hashVerified && !FileMatchesSha256(path, download.sha256)) {
+        reason = L"successor installer: changed since its hash was checked";
+        return false;
+    }
     return JudgeSuccessor(CheckRunningInstaller(), CheckSignature(path), download, reason);
 }
 
 bool MayRunSetupProgram(const InstallItem& item, std::wstring& reason)
 {
-    if (!item.sha256.empty()) {
-        reason = item.localPath + L": its hash matched";
+    if (GetFileAttributesW(item.localPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        reason = item.localPath + L": not found";
         return true;
+    }
+    if (!item.sha256.empty()) {
+        const bool matches = FileMatchesSha256(item.localPath, item.sha256);
+        reason = item.localPath + (matches ? L": its hash matched" : L": does not match its hash: not started");
+        return matches;
     }
     const SignatureCheck check = CheckSignature(item.localPath);
     reason = item.localPath + L": " + DescribeSignature(check);

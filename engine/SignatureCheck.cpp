@@ -55,7 +55,8 @@ public:
     PCCERT_CONTEXT Signer() const
     {
         CRYPT_PROVIDER_DATA* provider = ::WTHelperProvDataFromStateData(m_data.hWVTStateData);
-        CRYPT_PROVIDER_SGNR* signer = provider ? ::WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
+        CRYPT_PROVIDER_SGNR* signer =
+            provider ? ::WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
         CRYPT_PROVIDER_CERT* leaf = signer ? ::WTHelperGetProvCertFromChain(signer, 0) : nullptr;
         return leaf ? leaf->pCert : nullptr;
     }
@@ -125,6 +126,21 @@ const wchar_t* TrustErrorName(HRESULT result)
 
 } // namespace
 
+SignatureState ReadTrustAnswer(LONG status, DWORD lastError, HRESULT& result)
+{
+    result = static_cast<HRESULT>(status);
+    if (status == ERROR_SUCCESS)
+        return SignatureState::Valid;
+    if (status != TRUST_E_NOSIGNATURE)
+        return SignatureState::Invalid;
+    if (MeansNoSignature(lastError))
+        return SignatureState::Unsigned;
+    // A signature is there but cannot be read: why says more than "no signature".
+    if (lastError != ERROR_SUCCESS)
+        result = AsHresult(lastError);
+    return SignatureState::Invalid;
+}
+
 SignatureCheck CheckSignature(const std::wstring& path)
 {
     SignatureCheck check;
@@ -138,17 +154,7 @@ SignatureCheck CheckSignature(const std::wstring& path)
     CTrustVerification verification(file.Get(), path);
     DWORD lastError = 0;
     const LONG status = verification.Verify(lastError);
-    check.result = static_cast<HRESULT>(status);
-    if (status == ERROR_SUCCESS) {
-        check.state = SignatureState::Valid;
-    } else if (status == TRUST_E_NOSIGNATURE) {
-        if (MeansNoSignature(lastError)) {
-            check.state = SignatureState::Unsigned;
-        } else if (lastError != ERROR_SUCCESS) {
-            // A signature is there but cannot be read: why says more than "no signature".
-            check.result = AsHresult(lastError);
-        }
-    }
+    check.state = ReadTrustAnswer(status, lastError, check.result);
     if (PCCERT_CONTEXT signer = verification.Signer()) {
         const CERT_NAME_BLOB& subject = signer->pCertInfo->Subject;
         check.subject.assign(subject.pbData, subject.pbData + subject.cbData);
@@ -160,8 +166,8 @@ SignatureCheck CheckSignature(const std::wstring& path)
 SignatureCheck CheckRunningInstaller()
 {
     std::wstring path;
-    if (!ReadModulePath([](wchar_t* buffer, DWORD size) { return ::GetModuleFileNameW(nullptr, buffer, size); },
-                        path)) {
+    const auto read = [](wchar_t* buffer, DWORD size) { return ::GetModuleFileNameW(nullptr, buffer, size); };
+    if (!ReadModulePath(read, path)) {
         SignatureCheck check;
         check.result = AsHresult(::GetLastError());
         return check;
@@ -171,7 +177,8 @@ SignatureCheck CheckRunningInstaller()
 
 bool SamePublisher(const SignatureCheck& a, const SignatureCheck& b)
 {
-    // DER is canonical, so equal names are equal bytes (what CertCompareCertificateName compares).
+    // Byte for byte, as CertCompareCertificateName compares: a CA renewing a publisher's
+    // certificate copies the subject as it was encoded.
     return a.state == SignatureState::Valid && b.state == SignatureState::Valid && !a.subject.empty() &&
            a.subject == b.subject;
 }

@@ -32,6 +32,11 @@ struct SignatureCheck
 // out, while it is checked.
 SignatureCheck CheckSignature(const std::wstring& path);
 
+// How an answer of WinVerifyTrust reads, with the error it set along with it: the state, and in
+// result the code worth logging. Only "no signature" for want of one (not for a signature that
+// cannot be read) is Unsigned; anything but success is Invalid.
+SignatureState ReadTrustAnswer(LONG status, DWORD lastError, HRESULT& result);
+
 // The check of the running executable.
 SignatureCheck CheckRunningInstaller();
 

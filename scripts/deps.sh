@@ -4,7 +4,7 @@ set -eu
 need=""
 for pkg in cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev googletest \
            g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 fonts-wine \
-           xvfb xauth wixl msitools python3 openssl curl; do
+           xvfb xauth wixl msitools python3 openssl osslsigncode curl; do
     dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || need="$need $pkg"
 done
 if [ -n "$need" ]; then

@@ -242,9 +242,9 @@ std::vector<CTestServer::LoggedRequest> CTestServer::Requests(const std::string&
 
 namespace {
 
-PCCERT_CONTEXT LoadTestCa()
+PCCERT_CONTEXT LoadCertificate(const std::wstring& derFile)
 {
-    FILE* f = _wfopen(CTestServer::CaCertificatePath().c_str(), L"rb");
+    FILE* f = _wfopen(derFile.c_str(), L"rb");
     if (!f)
         return nullptr;
     std::vector<BYTE> der(8192);
@@ -257,7 +257,17 @@ PCCERT_CONTEXT LoadTestCa()
 
 bool TrustTestCa()
 {
-    PCCERT_CONTEXT ca = LoadTestCa();
+    return TrustCaCertificate(CTestServer::CaCertificatePath());
+}
+
+bool UntrustTestCa()
+{
+    return UntrustCaCertificate(CTestServer::CaCertificatePath());
+}
+
+bool TrustCaCertificate(const std::wstring& derFile)
+{
+    PCCERT_CONTEXT ca = LoadCertificate(derFile);
     if (!ca)
         return false;
     HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
@@ -268,9 +278,9 @@ bool TrustTestCa()
     return ok;
 }
 
-bool UntrustTestCa()
+bool UntrustCaCertificate(const std::wstring& derFile)
 {
-    PCCERT_CONTEXT ca = LoadTestCa();
+    PCCERT_CONTEXT ca = LoadCertificate(derFile);
     if (!ca)
         return false;
     bool ok = false;

@@ -65,7 +65,10 @@ private:
 
 // Adds the test CA to the local machine's Root store of this Wine prefix (idempotent).
 bool TrustTestCa();
-// Removes it again.
+// Removes it again (Wine 8 answers that it did but keeps the certificate in the store).
 bool UntrustTestCa();
+// The same for the CA certificate in a DER file.
+bool TrustCaCertificate(const std::wstring& derFile);
+bool UntrustCaCertificate(const std::wstring& derFile);
 
 } // namespace testing_support

@@ -291,7 +291,7 @@ TEST(SuccessorTrust, SignaturesHashAndLengthDecide)
     };
     for (const auto& c : cases) {
         std::wstring reason;
-        EXPECT_EQ(c.started, JudgeSuccessor(c.running, c.successor, {c.hash, c.length}, reason)) << c.name;
+        EXPECT_EQ(c.started, JudgeSuccessor(c.running, c.successor, {c.hash, c.length, L""}, reason)) << c.name;
         EXPECT_FALSE(reason.empty()) << c.name;
     }
 }

@@ -6,9 +6,11 @@
 #include "config/InstallConfig.h"
 #include "engine/InstallStatus.h"
 #include "engine/MsiService.h"
+#include "engine/Sha256.h"
 #include "framework/Handles.h"
 
 #include "MsiTestSupport.h"
+#include "TestServer.h"
 #include "WinTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -29,6 +31,8 @@
 
 using testing_support::RecordArgsExePath;
 using testing_support::TempFolder;
+using testing_support::TrustCaCertificate;
+using testing_support::UntrustCaCertificate;
 using testing_support::WinePath;
 using testing_support::WindowsInstallerTestLock;
 
@@ -241,6 +245,46 @@ TEST(InstallPackageByExtension, ExeInAnyLetterCaseIsRunWithItsArguments)
         ASSERT_TRUE(record.Exists()) << Narrow(path);
         EXPECT_EQ(record.Lines(), (std::vector<std::wstring>{path, L"/quiet", L"/norestart"}));
     }
+}
+
+// What vouches for a setup program: its manifest hash alone when it has one, else its
+// signature when it carries one; an unsigned program without a hash runs as before. A refused
+// program is not started and fails the installation. (Wine checks no certificate chain; the
+// test CA is trusted so that the valid row holds on Windows too.)
+TEST(InstallPackageByExtension, SetupProgramsRunOnlyWhenAHashOrTheirSignatureVouches)
+{
+    const std::wstring signedDir = WinePath(PEL_TEST_SIGNED_DIR) + L"\\";
+    ASSERT_TRUE(TrustCaCertificate(signedDir + L"ca.der"));
+    enum Hash { None, Right, Wrong };
+    const struct
+    {
+        const wchar_t* file;
+        Hash hash;
+        bool runs;
+    } cases[] = {
+        {L"unsigned.exe", None, true},        {L"signed_a.exe", None, true},
+        {L"tampered_code.exe", None, false},  {L"tampered_code.exe", Right, true},
+        {L"signed_a.exe", Wrong, false},
+    };
+    TempFolder temp;
+    ArgsRecord record(temp);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.file) + " hash " + std::to_string(c.hash));
+        record.Clear();
+        const std::wstring path = temp.File(L"setup.exe");
+        ASSERT_TRUE(CopyFileW((signedDir + c.file).c_str(), path.c_str(), FALSE));
+        InstallItem item = ItemFor(path, L"/q");
+        Sha256Digest digest{};
+        ASSERT_TRUE(Sha256OfFile(path, digest));
+        if (c.hash == Wrong)
+            digest[0] ^= 1;
+        if (c.hash != None)
+            item.sha256 = Sha256Text(digest);
+        InstallerProgressState state;
+        EXPECT_EQ(InstallPackage(state, item), c.runs);
+        EXPECT_EQ(record.Exists(), c.runs);
+    }
+    UntrustCaCertificate(signedDir + L"ca.der");
 }
 
 TEST(InstallPackageByExtension, OtherFilesAreNotRunAndCountAsInstalled)
