@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,8 @@ namespace {
 
 const wchar_t kShortName[] = L"VARO"; // the message boxes' caption
 const wchar_t kPreparing[] = L"Preparing...";
+const wchar_t kExeName[] = L"PelWebInstaller";   // the caption of the updater's box
+const wchar_t kCannotLaunch[] = L"The updater cannot be launched!";
 const wchar_t kConnectError[] =
     L"Unable to contact the download server. Check your Internet connection and try again. If "
     L"the issue persists, please contact Customer Care.";
@@ -192,7 +195,7 @@ protected:
             record.validatorSeen = true;
             record.validatorEverVisible |= ::IsWindowVisible(hwnd) != FALSE;
             record.validatorToolWindow |= (::GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0;
-        } else if (title == kShortName && ::IsWindowVisible(hwnd)) {
+        } else if ((title == kShortName || title == kExeName) && ::IsWindowVisible(hwnd)) {
             ++record.boxes;
             record.boxOwnedByValidator = m_validator && ::GetWindow(hwnd, GW_OWNER) == m_validator;
             for (HWND child = ::GetWindow(hwnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
@@ -262,6 +265,84 @@ TEST_F(ValidationEndToEnd, OutdatedInstallerStartsItsDownloadedSuccessorWithSlas
     EXPECT_EQ(L"\\VARO Pro.exe", program.substr(program.rfind(L'\\')));
     ::DeleteFileW(program.c_str());
     ::RemoveDirectoryW(program.substr(0, program.rfind(L'\\')).c_str());
+}
+
+// Folders of downloaded successors ("PelWebInstaller_<n>") in the temporary folder that hold one.
+std::vector<std::wstring> SuccessorFiles()
+{
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    std::vector<std::wstring> files;
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW((std::wstring(temp) + L"PelWebInstaller_*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return files;
+    do {
+        const std::wstring file = std::wstring(temp) + found.cFileName + L"\\VARO Pro.exe";
+        if (::GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES)
+            files.push_back(file);
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    return files;
+}
+
+// The successor starts only when what vouches for it holds: a signed installer starts only a
+// successor of its own publisher (a renewed certificate of it included), never a tampered one;
+// a successor sent without its length needs a signature (or a hash). Anything else is deleted
+// and the user is told it cannot be launched.
+TEST_F(ValidationEndToEnd, SuccessorStartsOnlyWhenItsPublisherOrHashVouches)
+{
+    const std::wstring signedDir = testing_support::WinePath(PEL_TEST_SIGNED_DIR) + L"\\";
+    ASSERT_TRUE(testing_support::TrustCaCertificate(signedDir + L"ca.der"));
+    const struct
+    {
+        bool installerSigned;
+        const wchar_t* successor;
+        const wchar_t* fault;
+        bool started;
+    } cases[] = {
+        {true, L"signed_a_renewed.exe", nullptr, true},
+        {true, L"signed_b.exe", nullptr, false},
+        {true, L"tampered_code.exe", nullptr, false},
+        {false, L"unsigned.exe", L"nolength=1", false},
+        {false, L"signed_b.exe", L"nolength=1", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.successor) + (c.installerSigned ? " from a signed installer" : "") +
+                     (c.fault ? " without length" : ""));
+        ::DeleteFileW(m_record.c_str());
+        const std::wstring installer =
+            c.installerSigned ? testing_support::WinePath(PEL_SIGNED_INSTALLER_EXE) : InstallerExePath();
+        ASSERT_TRUE(::CopyFileW(installer.c_str(), m_exe.c_str(), FALSE));
+        ASSERT_TRUE(::CopyFileW((signedDir + c.successor).c_str(), m_site.File(L"newest.exe").c_str(), FALSE));
+        if (c.fault) {
+            ASSERT_TRUE(m_server.SetFault(L"/newest.exe", c.fault));
+        }
+        ServeVersionDocument("7.0.0.20", Narrow(m_server.Url(L"/newest.exe")));
+        WriteManifest(m_server.Url(L"/version.xml"));
+        const std::vector<std::wstring> before = SuccessorFiles();
+
+        const RunRecord run = Run(L"", false);
+        EXPECT_EQ(c.started ? 0 : 1603, run.exitCode);
+        EXPECT_EQ(!c.started, BoxSaid(run, kCannotLaunch));
+        std::wstring lines;
+        for (DWORD start = ::GetTickCount(); c.started && ::GetTickCount() - start < 15000; ::Sleep(50))
+            if (!(lines = ReadUtf16File(m_record)).empty())
+                break;
+        EXPECT_EQ(c.started, !lines.empty());
+        std::vector<std::wstring> after = SuccessorFiles();
+        if (!c.started) {
+            EXPECT_EQ(before, after) << "a refused successor is deleted";
+        }
+        for (const std::wstring& file : after) {
+            if (std::find(before.begin(), before.end(), file) == before.end()) {
+                ::DeleteFileW(file.c_str());
+                ::RemoveDirectoryW(file.substr(0, file.rfind(L'\\')).c_str());
+            }
+        }
+        ASSERT_TRUE(m_server.ClearFaults());
+    }
+    testing_support::UntrustCaCertificate(signedDir + L"ca.der");
 }
 
 TEST_F(ValidationEndToEnd, SlashNSkipsTheCheckEntirely)
