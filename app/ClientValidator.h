@@ -50,6 +50,7 @@ public:
     uint32_t GetDownloadResult() const { return m_downloadResult; }
     // What vouches for the downloaded installer (its hash, its declared length).
     const SuccessorDownload& GetSuccessorDownload() const { return m_successor; }
+    void SetSuccessorDownload(const SuccessorDownload& download) { m_successor = download; }
     // The start decision the last run acted on; -1 before any run.
     int GetDecision() const { return m_nDecision; }
 

@@ -86,6 +86,28 @@ HRESULT DesktopShellDispatch(ComPtr<IShellDispatch2>& shell)
     return application->QueryInterface(IID_IShellDispatch2, shell.ReceiveVoid());
 }
 
+// Asks the desktop shell to perform operation (empty: the default verb) on
+// file, with no arguments, the shell's default folder and SW_SHOWNORMAL. The
+// file is passed whole, not as a command line to split, so blanks in a path
+// need no quotes. The shell's answer, or the failure to reach it.
+HRESULT ShellExecuteInDesktopShell(const std::wstring& file, const wchar_t* operation)
+{
+    ComPtr<IShellDispatch2> shell;
+    HRESULT hr = DesktopShellDispatch(shell);
+    if (FAILED(hr))
+        return hr;
+    CBstr name(file);
+    CVariant arguments;
+    CVariant directory;
+    CVariant verb;
+    CVariant show;
+    if (!name.Get() || !arguments.SetString(L"") || !directory.SetString(L"") ||
+        !verb.SetString(operation))
+        return E_OUTOFMEMORY;
+    show.SetInt(SW_SHOWNORMAL);
+    return shell->ShellExecute(name.Get(), arguments.Get(), directory.Get(), verb.Get(), show.Get());
+}
+
 } // namespace
 
 HRESULT FindDesktopFolderView(REFIID iid, void** view)
@@ -129,21 +151,14 @@ HRESULT FindDesktopFolderView(REFIID iid, void** view)
 
 void LaunchAsDesktopUser(const std::wstring& path)
 {
-    ComPtr<IShellDispatch2> shell;
-    if (FAILED(DesktopShellDispatch(shell)))
-        return;
-    // Passed whole as the file: the shell opens it by name, without a
-    // command line to split, so blanks in the path need no quotes.
-    CBstr file(path);
-    CVariant arguments;
-    CVariant directory;
-    CVariant operation;
-    CVariant show;
-    if (!file.Get() || !arguments.SetString(L"") || !directory.SetString(L"") ||
-        !operation.SetString(L""))
-        return;
-    show.SetInt(SW_SHOWNORMAL);
     // The result is not examined: the caller has nothing to do about a
     // program the shell could not start.
-    shell->ShellExecute(file.Get(), arguments.Get(), directory.Get(), operation.Get(), show.Get());
+    ShellExecuteInDesktopShell(path, L"");
+}
+
+bool OpenAsDesktopUser(const std::wstring& address)
+{
+    // S_FALSE: the shell was reached but could not open the address (no
+    // program registered for the scheme).
+    return ShellExecuteInDesktopShell(address, L"open") == S_OK;
 }

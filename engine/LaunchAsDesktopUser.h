@@ -14,6 +14,16 @@
 // window, an interface missing), nothing starts and the caller carries on.
 void LaunchAsDesktopUser(const std::wstring& path);
 
+// Has the desktop shell open a web address ("open" verb, SW_SHOWNORMAL): the
+// shell hands it to the user's default browser, which runs as the signed-in
+// user and unelevated, like a link clicked on the desktop. The calling thread
+// has initialised COM; the caller decides which addresses may be opened.
+// False when the desktop shell cannot be reached (no shell running: a service,
+// Server Core) or reports that it could not open the address; the address is
+// then not opened at all, since any other way would start the browser with
+// this process's elevated rights.
+bool OpenAsDesktopUser(const std::wstring& address);
+
 // The desktop window's active shell view in the requested interface; the
 // caller releases *view. A failure code and a null *view when there is none.
 HRESULT FindDesktopFolderView(REFIID iid, void** view);

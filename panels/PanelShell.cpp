@@ -6,7 +6,6 @@
 
 #include <windows.h>
 #include <objbase.h>
-#include <shellapi.h>
 
 #include <utility>
 
@@ -55,7 +54,16 @@ bool OpenWebAddress(const std::wstring& url)
         WebAddressOpener()(url);
         return true;
     }
-    ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    // Never ShellExecuteW from here: the browser would inherit the installer's elevated
+    // rights (and, after an over-the-shoulder elevation, the administrator's account).
+    CComThreadUse com;
+    if (!OpenAsDesktopUser(url)) {
+        const std::wstring note =
+            L"Link not opened (no desktop shell took it to open as the signed-in user): " + url +
+            L"\n";
+        ::OutputDebugStringW(note.c_str());
+        return false;
+    }
     return true;
 }
 

@@ -6,10 +6,12 @@
 #include <functional>
 #include <string>
 
-// Opens an http or https address (IsWebAddress) with the shell ("open", no parameters, no
-// folder, SW_SHOWNORMAL). Anything else (a file: address, a program, another scheme) is not
-// opened (false) and goes to the debugger output. A link that cannot be opened changes
-// nothing in the installation.
+// Opens an http or https address (IsWebAddress) in the user's browser as the desktop user:
+// the desktop shell opens it ("open", SW_SHOWNORMAL), with COM initialised on this thread
+// around the call. Anything else (a file: address, a program, another scheme) is not opened,
+// and neither is any address when no desktop shell can be reached (no shell running): false,
+// and a line in the debugger output. A link that cannot be opened changes nothing in the
+// installation.
 bool OpenWebAddress(const std::wstring& url);
 
 // Starts the product program at path as the desktop user when it is an existing file (not

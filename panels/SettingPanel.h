@@ -59,7 +59,7 @@ public:
     CPelEdit& FolderEdit() { return m_edtFolder; }
     CPelButton& BrowseButton() { return m_btnBrowse; }
 
-    // How links open: ShellExecuteW "open" unless a test replaces it.
+    // How links open: OpenWebAddress (the desktop shell) unless a test replaces it.
     using UrlOpener = void (*)(HWND owner, const std::wstring& url);
     static void SetUrlOpenerForTesting(UrlOpener opener);
     // How the folder browser runs: SHBrowseForFolderW unless a test replaces it. Returns

@@ -130,14 +130,18 @@ std::wstring ProductRegistryString(const wchar_t* name)
 
 CBrowserRecorder::CBrowserRecorder() : m_record(m_folder.File(L"browser.txt"))
 {
-    ::SetEnvironmentVariableW(L"PEL_RECORD_ARGS_FILE", m_record.c_str());
-    SetUrlHandler(L"\"" + testing_support::RecordArgsExePath() + L"\" \"%1\"");
+    // The installer has the desktop shell open addresses, so the handler runs with the
+    // shell's environment, not the installer's: a script names the record file itself.
+    const std::wstring script = m_folder.File(L"browser.bat");
+    const std::wstring body = L"@set PEL_RECORD_ARGS_FILE=" + m_record + L"\r\n@\"" +
+                              testing_support::RecordArgsExePath() + L"\" %1\r\n";
+    testing_support::WriteFileBytes(script, std::string(body.begin(), body.end()));
+    SetUrlHandler(L"\"" + script + L"\" \"%1\"");
 }
 
 CBrowserRecorder::~CBrowserRecorder()
 {
     SetUrlHandler(kQuietUrlHandler);
-    ::SetEnvironmentVariableW(L"PEL_RECORD_ARGS_FILE", nullptr);
 }
 
 void CBrowserRecorder::Clear()

@@ -379,7 +379,7 @@ TEST_F(InstallWorkerTest, InstalledProductGetsReinstalledWithItsLanguagePacks)
     // Install 7.0.0.1 and register two language packs, as an earlier run would have.
     {
         InstallerProgressState state;
-        InstallItem package{L"varo_pro_70.msi", L"", m_site.File(L"msi\\varo_pro_70.msi"), L"", 0};
+        InstallItem package{L"varo_pro_70.msi", L"", m_site.File(L"msi\\varo_pro_70.msi"), L"", L"", 0};
         ASSERT_TRUE(InstallMsiPackage(state, package));
     }
     const std::wstring packs = std::wstring(kProductKey) + L"\\LanguagePacks";

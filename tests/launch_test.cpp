@@ -1,7 +1,8 @@
-// Launching a file through the desktop shell, as the signed-in user would.
-// The file is a batch script that writes its own full path and the value of
-// an environment variable set only in this test process: started by the
-// shell, it sees the shell's environment, not ours.
+// Launching a file and opening a web address through the desktop shell, as the
+// signed-in user would. A batch script writes its own full path, its first
+// argument and the value of an environment variable set only in this test
+// process: started by the shell (as the program, or as the handler registered
+// for web addresses), it sees the shell's environment, not ours.
 #include "engine/LaunchAsDesktopUser.h"
 
 #include "framework/Handles.h"
@@ -43,6 +44,41 @@ private:
 
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
+// Points the http and https "open" commands at a command while it lives, then
+// puts back what the prefix had.
+class UrlHandlerScope
+{
+public:
+    explicit UrlHandlerScope(const std::wstring& command)
+    {
+        for (int i = 0; i < 2; ++i) {
+            wchar_t value[1024] = L"";
+            DWORD size = sizeof value;
+            if (RegGetValueW(HKEY_CLASSES_ROOT, kKeys[i], nullptr, RRF_RT_REG_SZ, nullptr, value,
+                             &size) == ERROR_SUCCESS)
+                m_saved[i] = value;
+            Set(kKeys[i], command);
+        }
+    }
+    ~UrlHandlerScope()
+    {
+        for (int i = 0; i < 2; ++i)
+            Set(kKeys[i], m_saved[i]);
+    }
+    UrlHandlerScope(const UrlHandlerScope&) = delete;
+    UrlHandlerScope& operator=(const UrlHandlerScope&) = delete;
+
+private:
+    static void Set(const wchar_t* key, const std::wstring& command)
+    {
+        RegSetKeyValueW(HKEY_CLASSES_ROOT, key, nullptr, REG_SZ, command.c_str(),
+                        static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+    }
+    static constexpr const wchar_t* kKeys[2] = {L"http\\shell\\open\\command",
+                                                L"https\\shell\\open\\command"};
+    std::wstring m_saved[2];
+};
+
 // A batch script in a folder with blanks that records how it was started.
 class LaunchWitness
 {
@@ -53,7 +89,7 @@ public:
     {
         CreateDirectoryW(m_temp.File(L"Pel Launch Folder").c_str(), nullptr);
         SetEnvironmentVariableA(kMarkerName, "set-by-the-test");
-        const std::string body = std::string("@echo [%~f0] [%") + kMarkerName + "%]> \"" +
+        const std::string body = std::string("@echo [%~f0] [%~1] [%") + kMarkerName + "%]> \"" +
                                  Narrow(m_record) + "\"\r\n";
         m_written = testing_support::WriteFileBytes(m_script, body);
     }
@@ -101,27 +137,41 @@ private:
 
 } // namespace
 
-TEST(LaunchAsDesktopUser, DesktopShellStartsTheWholePathInItsOwnContext)
+// An https address is handed to the desktop shell with the "open" verb; the
+// shell runs the handler registered for the scheme in its own context.
+TEST(LaunchAsDesktopUser, DesktopShellStartsTheWholePathOrOpensTheAddressInItsOwnContext)
 {
     ComScope com;
     ASSERT_TRUE(com.Ok());
-    LaunchWitness witness;
-    ASSERT_TRUE(witness.Written());
-
     ComPtr<IShellView> view;
     const HRESULT found = FindDesktopFolderView(IID_IShellView, view.ReceiveVoid());
     RecordProperty("DesktopViewFound", SUCCEEDED(found) ? 1 : 0);
-    LaunchAsDesktopUser(witness.Script());
 
-    if (SUCCEEDED(found)) {
-        ASSERT_TRUE(view);
-        // The path with its blanks arrived whole, and the script did not
-        // inherit this process's environment: the shell started it.
-        EXPECT_EQ(witness.WaitForRecord(20000), "[" + Narrow(witness.Script()) + "] []");
-    } else {
-        // No desktop shell: nothing starts and the call returns quietly.
-        EXPECT_FALSE(view);
-        EXPECT_EQ(witness.WaitForRecord(3000), "");
+    for (const std::wstring address : {L"", L"https://localhost:9/varo-pro/7/license-terms"}) {
+        SCOPED_TRACE(Narrow(address));
+        LaunchWitness witness;
+        ASSERT_TRUE(witness.Written());
+        UrlHandlerScope handler(L"\"" + witness.Script() + L"\" \"%1\"");
+        bool opened = false;
+        if (address.empty())
+            LaunchAsDesktopUser(witness.Script());
+        else
+            opened = OpenAsDesktopUser(address);
+
+        if (SUCCEEDED(found)) {
+            ASSERT_TRUE(view);
+            EXPECT_EQ(opened, !address.empty());
+            // The path with its blanks arrived whole, and the script did not
+            // inherit this process's environment: the shell started it.
+            EXPECT_EQ(witness.WaitForRecord(20000),
+                      "[" + Narrow(witness.Script()) + "] [" + Narrow(address) + "] []");
+        } else {
+            // No desktop shell: nothing starts, no address opens, and the call
+            // returns quietly.
+            EXPECT_FALSE(view);
+            EXPECT_FALSE(opened);
+            EXPECT_EQ(witness.WaitForRecord(3000), "");
+        }
     }
 }
 
@@ -129,15 +179,20 @@ TEST(LaunchAsDesktopUser, WithoutCOMNothingStartsAndNothingIsReported)
 {
     LaunchWitness witness;
     ASSERT_TRUE(witness.Written());
-    // A thread that never initialised COM cannot reach the shell's objects.
+    UrlHandlerScope handler(L"\"" + witness.Script() + L"\" \"%1\"");
+    // A thread that never initialised COM cannot reach the shell's objects,
+    // and an address that the desktop shell cannot open is not opened at all.
     HRESULT found = S_OK;
     void* view = reinterpret_cast<void*>(1);
+    bool opened = true;
     std::thread([&] {
         found = FindDesktopFolderView(IID_IShellView, &view);
         LaunchAsDesktopUser(witness.Script());
+        opened = OpenAsDesktopUser(L"http://127.0.0.1:9/welcome");
     }).join();
     EXPECT_TRUE(FAILED(found));
     EXPECT_EQ(view, nullptr);
+    EXPECT_FALSE(opened);
     RecordProperty("FindWithoutCOM", static_cast<int>(found));
     EXPECT_EQ(witness.WaitForRecord(3000), "");
 }

@@ -472,6 +472,8 @@ protected:
         CPelMasterInstallerApp app;
         app.m_validator.SetResult(result);
         app.m_validator.SetNewInstallerPath(path);
+        // As downloaded with its length declared (an unsigned program then starts).
+        app.m_validator.SetSuccessorDownload({false, true, L""});
         return app.ExitInstance();
     }
 

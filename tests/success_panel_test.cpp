@@ -7,6 +7,7 @@
 #include "controls/Fonts.h"
 #include "controls/Palette.h"
 #include "engine/RunOutcome.h"
+#include "panels/PanelShell.h"
 #include "panels/SuccessPanel.h"
 #include "res/resource.h"
 
@@ -35,6 +36,73 @@ const wchar_t kFullName[] = L"VARO Pro 7 Panel Test";
 const wchar_t kShortName[] = L"VARO Panel Test";
 const wchar_t kProgram[] = L"VARO Pro Video Editor 7.exe";
 const wchar_t kHomePage[] = L"http://127.0.0.1:9/welcome?from=installer";
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+// Stands in for the user's browser while it lives: a script registered for http and https
+// that writes the address it was given and the value of an environment variable set only in
+// this process. Started through the desktop shell, it sees the shell's environment; started
+// by this process, it would see ours. The prefix's handlers come back afterwards.
+class CBrowserWitness
+{
+public:
+    CBrowserWitness()
+    {
+        ::SetEnvironmentVariableW(kMarker, L"installer");
+        m_ready = testing_support::WriteFileBytes(
+            m_script, "@echo [%~1] [%" + Narrow(kMarker) + "%]> \"" + Narrow(m_record) + "\"\r\n");
+        for (int i = 0; i < 2; ++i) {
+            wchar_t value[1024] = L"";
+            DWORD size = sizeof value;
+            if (::RegGetValueW(HKEY_CLASSES_ROOT, kKeys[i], nullptr, RRF_RT_REG_SZ, nullptr, value,
+                               &size) == ERROR_SUCCESS)
+                m_saved[i] = value;
+            SetHandler(kKeys[i], L"\"" + m_script + L"\" \"%1\"");
+        }
+    }
+    ~CBrowserWitness()
+    {
+        for (int i = 0; i < 2; ++i)
+            SetHandler(kKeys[i], m_saved[i]);
+        ::SetEnvironmentVariableW(kMarker, nullptr);
+    }
+    CBrowserWitness(const CBrowserWitness&) = delete;
+    CBrowserWitness& operator=(const CBrowserWitness&) = delete;
+
+    bool Ready() const { return m_ready; }
+
+    // The script's line once it is complete, else empty.
+    std::string Record() const
+    {
+        CFileHandle file(::CreateFileW(m_record.c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr));
+        char text[1024];
+        DWORD read = 0;
+        if (!file || !::ReadFile(file.Get(), text, sizeof text, &read, nullptr))
+            return std::string();
+        const std::string line(text, read);
+        if (line.find('\n') == std::string::npos)
+            return std::string();
+        return line.substr(0, line.find_last_not_of("\r\n ") + 1);
+    }
+
+private:
+    static void SetHandler(const wchar_t* key, const std::wstring& command)
+    {
+        ::RegSetKeyValueW(HKEY_CLASSES_ROOT, key, nullptr, REG_SZ, command.c_str(),
+                          static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+    }
+    static constexpr const wchar_t* kMarker = L"PEL_BROWSER_WITNESS";
+    static constexpr const wchar_t* kKeys[2] = {L"http\\shell\\open\\command",
+                                                L"https\\shell\\open\\command"};
+
+    TempFolder m_folder;
+    std::wstring m_script = m_folder.File(L"browser.bat");
+    std::wstring m_record = m_folder.File(L"browser.txt");
+    std::wstring m_saved[2];
+    bool m_ready = false;
+};
 
 class SuccessPanelTest : public ::testing::Test
 {
@@ -191,6 +259,22 @@ TEST_F(SuccessPanelTest, HomePageThatIsNoWebAddressIsNotOpened)
     ClickStartNow();
     EXPECT_TRUE(PumpUntil([&] { return m_host.destroyed.load(); }, 5000));
     EXPECT_TRUE(m_shell.Urls().empty());
+    EXPECT_EQ(m_shell.Launches().size(), 1u);
+}
+
+// With the real shell in place, the home page goes to the desktop shell, which opens it in
+// the browser as the signed-in user: the browser is no child of the elevated installer and
+// does not see the installer's environment.
+TEST_F(SuccessPanelTest, StartNowOpensTheHomePageInTheBrowserOfTheDesktopUser)
+{
+    CBrowserWitness browser;
+    ASSERT_TRUE(browser.Ready());
+    SetWebAddressOpenerForTesting(nullptr);
+    MakeProgram();
+    ClickStartNow();
+    EXPECT_TRUE(PumpUntil([&] { return !browser.Record().empty(); }, 10000));
+    EXPECT_EQ(browser.Record(), "[" + Narrow(kHomePage) + "] []");
+    EXPECT_TRUE(PumpUntil([&] { return m_host.destroyed.load(); }, 5000));
     EXPECT_EQ(m_shell.Launches().size(), 1u);
 }
 
