@@ -35,12 +35,13 @@ void Report(std::vector<std::wstring>* problems, const std::wstring& text)
 }
 
 // Reads a payload's hash, the last child of its container. A hash that is not
-// 64 hexadecimal digits is kept as written: no file matches it, so the item
+// 64 hexadecimal digits (and not empty) is kept as written: no file matches it, so the item
 // fails its check instead of being installed unverified.
 void ReadHash(CXmlDocument& doc, const wchar_t* name, const std::wstring& item, std::wstring& value,
               std::vector<std::wstring>* problems)
 {
-    if (!ReadSibling(doc, name, value))
+    // An empty element gives no hash, as if it were left out.
+    if (!ReadSibling(doc, name, value) || value.empty())
         return;
     Sha256Digest digest;
     if (!ParseSha256Text(value, digest))

@@ -1,10 +1,13 @@
 // The vendor check tool ManifestCheck.exe, run as a process with its output read through a
-// pipe: the sample manifest, misplaced and unknown elements, values, language files, the
-// version document, and input it cannot use.
+// pipe: the sample manifest, misplaced and unknown elements, values, payload hashes and
+// filling them in, language files, the version document, and input it cannot use.
+#include "TestSupport.h"
+#include "TransferTestSupport.h"
 #include "WinTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -416,6 +419,321 @@ TEST_F(ManifestCheckTest, HostileDocumentsGiveAReportNotACrash)
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(Count(run.output, L"is not an element the installer knows"), 200u);
     EXPECT_TRUE(Has(run.output, L"2800 more skipped elements are not listed"));
+}
+
+// SHA-256 of "abc" and of the empty file; kAbcUpper in capitals, which counts as well.
+const std::string kAbc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+const std::string kAbcUpper = "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD";
+const std::string kEmpty = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
+
+struct HashCase
+{
+    const char* name;
+    std::string afterRegistry;
+    std::string mainComponent;      // after full_url (line 15 on without afterRegistry)
+    std::string afterMainComponent;
+    std::string versionDocument;    // checked with the manifest when not empty
+    long exitCode;
+    size_t errors;
+    size_t warnings;
+    std::vector<std::wstring> expected;
+};
+
+TEST_F(ManifestCheckTest, PayloadHashes)
+{
+    const std::wstring abc = Utf16(kAbc);
+    const std::vector<HashCase> cases = {
+        {"good hashes, in any letter case, read where they stand", "",
+         "      <patch_url>http://h/p.msi</patch_url>\n"
+         "      <transform><lang_id>1031</lang_id><full_url>http://h/1031.mst</full_url>"
+         "<sha256>" + kAbc + "</sha256></transform>\n"
+         "      <full_sha256>" + kAbc + "</full_sha256>\n"
+         "      <patch_sha256>" + kAbcUpper + "</patch_sha256>\n",
+         "    <language_pack><lang_id>1031</lang_id><full_url>http://h/1031.exe</full_url>"
+         "<sha256>" + kAbc + "</sha256></language_pack>\n"
+         "    <dependency><name>vc_redist.exe</name><full_url>http://h/vc.exe</full_url>"
+         "<install_commandline>/q</install_commandline><sha256>" + kAbc +
+             "</sha256></dependency>\n",
+         "", 0, 0, 0,
+         {L"full_sha256 \"" + abc + L"\", patch_sha256 \"" + Utf16(kAbcUpper) + L"\"",
+          L"full_url \"http://h/1031.mst\", sha256 \"" + abc + L"\"",
+          L"full_url \"http://h/1031.exe\", sha256 \"" + abc + L"\"",
+          L"install_commandline \"/q\", sha256 \"" + abc + L"\""}},
+        {"malformed hashes are errors", "",
+         "      <patch_url>http://h/p.msi</patch_url>\n"
+         "      <transform><lang_id>1031</lang_id><full_url>http://h/1031.mst</full_url>"
+         "<sha256>" + kAbc.substr(0, 63) + "</sha256></transform>\n"
+         "      <full_sha256> " + kAbc + "</full_sha256>\n"
+         "      <patch_sha256>" + kAbc.substr(0, 63) + "g</patch_sha256>\n",
+         "", "", 2, 3, 0,
+         {L"error: `sha256` at line 16: \"" + abc.substr(0, 63) + L"\" is not a SHA-256 hash "
+          L"of 64 hexadecimal digits (63 characters); no file matches it",
+          L"error: `full_sha256` at line 17: \" " + abc + L"\" is not a SHA-256 hash of 64 "
+          L"hexadecimal digits (blanks or line breaks around it)",
+          L"error: `patch_sha256` at line 18: \"" + abc.substr(0, 63) + L"g\" is not a SHA-256 "
+          L"hash of 64 hexadecimal digits (\"g\" is not a hexadecimal digit)"}},
+        {"hashes where the installer does not read them", "",
+         "      <full_sha256>" + kAbc + "</full_sha256>\n"
+         "      <transform><lang_id>1031</lang_id><full_url>http://h/1031.mst</full_url>"
+         "</transform>\n"
+         "      <sha256>" + kAbc + "</sha256>\n",
+         "    <language_pack><lang_id>1031</lang_id>\n"
+         "      <sha256>" + kAbc + "</sha256>\n"
+         "      <full_url>http://h/1031.exe</full_url>\n"
+         "    </language_pack>\n",
+         "", 1, 0, 3,
+         {L"`full_sha256` at line 15 comes before `transform` (line 16); the installer reads "
+          L"`main_component` children in the order name (found wherever it stands, the others "
+          L"only after it), executable, full_url, patch_url, then every transform, then "
+          L"full_sha256, patch_sha256",
+          L"`sha256` at line 17 is not read inside `main_component`; the installer reads it "
+          L"only inside `transform`, `language_pack` or `dependency`",
+          L"`sha256` at line 20 comes before `full_url` (line 21)"}},
+        {"an empty hash, and a hash without an address", "",
+         "      <transform><lang_id>1031</lang_id><full_url>http://h/1031.mst</full_url>"
+         "<sha256></sha256></transform>\n"
+         "      <patch_sha256>" + kAbc + "</patch_sha256>\n",
+         "", "", 1, 0, 2,
+         {L"warning: `sha256` at line 15: the hash is empty",
+          L"warning: `patch_sha256` at line 16: `main_component` has no patch_url that the "
+          L"installer reads, so the installer never uses this hash"}},
+        {"a standalone build checks shipped files, which need no address",
+         "    <standalone>true</standalone>\n"
+         "    <standalone_version>7.0.0.1</standalone_version>\n",
+         "", "    <dependency><name>vc_redist.exe</name><sha256>" + kAbc +
+         "</sha256></dependency>\n",
+         "", 0, 0, 0, {L"install_commandline \"\", sha256 \"" + abc + L"\""}},
+        {"the installer's hash in the version document", "",
+         "", "",
+         "<pelwebinstaller>\n"
+         "  <fresh_install>\n"
+         "    <product_version>7.0.0.30</product_version>\n"
+         "    <web_installer_download_url>http://h/i.exe</web_installer_download_url>\n"
+         "    <web_installer_sha256>xyz</web_installer_sha256>\n"
+         "  </fresh_install>\n"
+         "  <patch_install>\n"
+         "    <web_installer_sha256>" + kAbc + "</web_installer_sha256>\n"
+         "    <web_installer_download_url>http://h/i.exe</web_installer_download_url>\n"
+         "  </patch_install>\n"
+         "</pelwebinstaller>\n",
+         2, 1, 1,
+         {L"web_installer_download_url \"http://h/i.exe\", web_installer_sha256 \"xyz\"",
+          L"error: `web_installer_sha256` at line 5: \"xyz\" is not a SHA-256 hash of 64 "
+          L"hexadecimal digits (3 characters)",
+          L"warning: `web_installer_sha256` at line 8 comes before `web_installer_download_url` "
+          L"(line 9)"}},
+    };
+    for (const HashCase& c : cases) {
+        std::wstring extra;
+        if (!c.versionDocument.empty()) {
+            const std::wstring versionDoc = folder.File(L"version.xml");
+            ASSERT_TRUE(WriteFileBytes(versionDoc, c.versionDocument));
+            extra = L"--version-doc " + Quote(versionDoc);
+        }
+        const CheckRun run =
+            CheckText(Manifest(c.afterRegistry, c.mainComponent, c.afterMainComponent), extra);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.name << "\n" << run.output;
+        EXPECT_EQ(Count(run.output, L"  error: "), c.errors) << c.name << "\n" << run.output;
+        EXPECT_EQ(WarningLines(run.output).size(), c.warnings) << c.name << "\n" << run.output;
+        for (const std::wstring& part : c.expected)
+            EXPECT_TRUE(Has(run.output, part)) << c.name << ": " << part << "\n" << run.output;
+    }
+}
+
+// A manifest and a version document with a place for every hash: {name} stands for what the
+// fill-in command writes there (nothing, before it ran).
+const char kFillManifest[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<!-- VARO Pro, r\xC3\xA9vision 2 -->\n"
+    "<pelwebinstaller>\n"
+    "  <web_installer_version>7.0.0.10</web_installer_version>\n"
+    "  <product_code>{6A3C1F0E-7B1D-4E3B-9C55-2F7A0D9B7001}</product_code>\n"
+    "  <product>\n"
+    "    <pid>VARO-PRO-70</pid>\n"
+    "    <full_name>VARO Pro</full_name>\n"
+    "    <short_name>VARO</short_name>\n"
+    "    <registry>SOFTWARE\\Pel Systems\\VARO Pro\\070</registry>\n"
+    "    <version_check_url>http://127.0.0.1:8470/version.xml</version_check_url>\n"
+    "    <main_component>\n"
+    "      <name>varo_pro_70.msi</name>\n"
+    "      <executable>VARO Pro.exe</executable>\n"
+    "      <full_url>http://127.0.0.1:8470/msi/varo_pro_70.msi</full_url>\n"
+    "      <patch_url>http://127.0.0.1:8470/msi/varo_pro_70_patch.msi?v=2</patch_url>\n"
+    "      <transform>\n"
+    "        <lang_id>1031</lang_id>\n"
+    "        <full_url>http://127.0.0.1:8470/transform/1031.mst</full_url>\n"
+    "{transform}"
+    "      </transform>\n"
+    "{full}"
+    "      <patch_sha256>{patch}</patch_sha256>\n"
+    "    </main_component>\n"
+    "    <language_pack><lang_id>1031</lang_id><full_url>http://127.0.0.1:8470/lang/"
+    "pack%201031.exe</full_url>{pack}</language_pack>\n"
+    "    <dependency>\n"
+    "      <name>vc_redist.exe</name>\n"
+    "      <full_url>http://127.0.0.1:8470/prereq/vc_redist.exe</full_url>\n"
+    "{dependency}"
+    "    </dependency>\n"
+    "  </product>\n"
+    "</pelwebinstaller>\n";
+
+const char kFillVersionDocument[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<pelwebinstaller>\n"
+    "  <fresh_install>\n"
+    "    <product_version>7.0.1.500</product_version>\n"
+    "    <web_installer_download_url>http://127.0.0.1:8470/installer/PelWebInstaller.exe"
+    "</web_installer_download_url>\n"
+    "{fresh}"
+    "  </fresh_install>\n"
+    "  <patch_install>\n"
+    "    <product_version>7.0.1.500</product_version>\n"
+    "    <web_installer_download_url>http://127.0.0.1:8470/installer/PelWebInstaller.exe"
+    "</web_installer_download_url>\n"
+    "    <web_installer_sha256>{patch}</web_installer_sha256>\n"
+    "  </patch_install>\n"
+    "</pelwebinstaller>\n";
+
+std::string WithValues(std::string text, const std::map<std::string, std::string>& values)
+{
+    for (const auto& value : values)
+        text.replace(text.find("{" + value.first + "}"), value.first.size() + 2, value.second);
+    return text;
+}
+
+enum class FileForm { Utf8, Utf8MarkCrLf, Utf16LeMark, Utf8WithLatin1Byte };
+
+// The UTF-8 text in the form of a case: also the form the tool must write it back in.
+std::string InForm(const std::string& utf8, FileForm form)
+{
+    std::string out;
+    switch (form) {
+    case FileForm::Utf8:
+        return utf8;
+    case FileForm::Utf8MarkCrLf:
+        out = "\xEF\xBB\xBF";
+        for (char c : utf8)
+            out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        return out;
+    case FileForm::Utf16LeMark: {
+        std::wstring text = FromUtf8(utf8);
+        text.replace(text.find(L"UTF-8"), 5, L"UTF-16");
+        out = "\xFF\xFE";
+        for (wchar_t c : text) {
+            out += static_cast<char>(c & 0xFF);
+            out += static_cast<char>((c >> 8) & 0xFF);
+        }
+        return out;
+    }
+    case FileForm::Utf8WithLatin1Byte:
+        // Declared UTF-8, but saved by an editor in Latin-1.
+        out = utf8;
+        out.replace(out.find("\xC3\xA9"), 2, "\xE9");
+        return out;
+    }
+    return out;
+}
+
+struct FillCase
+{
+    const char* name;
+    FileForm form;
+    bool dependencyPayload;     // the dependency's file lies in the payload folder
+    long exitCode;
+    std::wstring message;
+};
+
+// The payloads lie partly as on the download site (msi\, prereq\, installer\), partly flat
+// (1031.mst); one address is percent-encoded. Every hash lands where the installer reads it,
+// indented like its siblings, and every other byte of both files stays as it was.
+TEST_F(ManifestCheckTest, FillHashesFromAPayloadFolder)
+{
+    // SHA-256 of the payloads below, computed with python3's hashlib.
+    const std::string transform =
+        "f7846f55cf23e14eebeab5b4e1550cad5b509e3348fbc4efa3a1413d393cb650";
+    const std::string pack = "f6627df45d846c12076961e1a67edf0396ac9bc5cb8f49ae702734bedb841f0b";
+    const std::string redist = "2e6a2d199d933a4e2033aea071683af156d8a5d206dd378116f17630de54c22b";
+    const std::string installer =
+        "65d04d8a50f560ce18e29deb2e5bd83a288f8b840b91eb37c2460167b4d23379";
+    const std::string zeros(64, '0');
+    const std::vector<FillCase> cases = {
+        {"UTF-8", FileForm::Utf8, true, 0, L"Result: 0 errors, 0 warnings"},
+        {"UTF-8 with a mark and CR LF", FileForm::Utf8MarkCrLf, true, 0, L"written: 5 hashes"},
+        {"UTF-16LE", FileForm::Utf16LeMark, true, 0, L"written: 5 hashes (4 inserted, 1 replaced)"},
+        {"a payload missing", FileForm::Utf8, false, 2,
+         L"line 26: dependency \"vc_redist.exe\" sha256: no file for "
+         L"\"http://127.0.0.1:8470/prereq/vc_redist.exe\" in the payload folder (looked for "
+         L"prereq\\vc_redist.exe, vc_redist.exe); its hash is left as it was"},
+        {"bytes that are not what the file declares", FileForm::Utf8WithLatin1Byte, true, 2,
+         L"re-save it as UTF-8"},
+    };
+    for (const FillCase& c : cases) {
+        TempFolder site;
+        for (const wchar_t* sub : {L"msi", L"lang", L"prereq", L"installer"})
+            ASSERT_TRUE(CreateDirectoryW(site.File(sub).c_str(), nullptr));
+        ASSERT_TRUE(WriteFileBytes(site.File(L"msi\\varo_pro_70.msi"), "abc"));
+        ASSERT_TRUE(WriteFileBytes(site.File(L"msi\\varo_pro_70_patch.msi"), ""));
+        ASSERT_TRUE(WriteFileBytes(site.File(L"1031.mst"), "message digest"));
+        ASSERT_TRUE(WriteFileBytes(site.File(L"lang\\pack 1031.exe"), "language pack 1031"));
+        if (c.dependencyPayload) {
+            ASSERT_TRUE(WriteFileBytes(site.File(L"prereq\\vc_redist.exe"), "vc redist"));
+        }
+        ASSERT_TRUE(WriteFileBytes(site.File(L"installer\\PelWebInstaller.exe"),
+                                   "installer 7.0.0.20"));
+
+        const std::string before = InForm(
+            WithValues(kFillManifest, {{"transform", ""}, {"full", ""}, {"patch", zeros},
+                                       {"pack", ""}, {"dependency", ""}}),
+            c.form);
+        const std::string after =
+            c.form == FileForm::Utf8WithLatin1Byte
+                ? before
+                : InForm(WithValues(kFillManifest,
+                                    {{"transform", "        <sha256>" + transform +
+                                                       "</sha256>\n"},
+                                     {"full", "      <full_sha256>" + kAbc + "</full_sha256>\n"},
+                                     {"patch", kEmpty},
+                                     {"pack", "<sha256>" + pack + "</sha256>"},
+                                     {"dependency", c.dependencyPayload
+                                                        ? "      <sha256>" + redist +
+                                                              "</sha256>\n"
+                                                        : ""}}),
+                         c.form);
+        const std::wstring manifest = folder.File(L"manifest.xml");
+        const std::wstring versionDoc = folder.File(L"version.xml");
+        ASSERT_TRUE(WriteFileBytes(manifest, before));
+        ASSERT_TRUE(WriteFileBytes(
+            versionDoc, WithValues(kFillVersionDocument, {{"fresh", ""}, {"patch", "x"}})));
+
+        const CheckRun run = RunCheck(Quote(manifest) + L" --fill-hashes " + Quote(site.Path()) +
+                                      L" --version-doc " + Quote(versionDoc));
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.name << "\n" << run.output;
+        EXPECT_TRUE(Has(run.output, c.message)) << c.name << "\n" << run.output;
+        EXPECT_TRUE(SameBytes(ReadFileBytes(manifest), after)) << c.name << "\n" << run.output;
+        EXPECT_TRUE(SameBytes(ReadFileBytes(versionDoc),
+                              WithValues(kFillVersionDocument,
+                                         {{"fresh", "    <web_installer_sha256>" + installer +
+                                                        "</web_installer_sha256>\n"},
+                                          {"patch", installer}})))
+            << c.name << "\n" << run.output;
+    }
+}
+
+// In a flat folder two addresses with different paths find the same file; one of the two
+// hashes would be wrong, so neither is written.
+TEST_F(ManifestCheckTest, FillHashesNeverGivesTwoAddressesOneFile)
+{
+    TempFolder flat;
+    ASSERT_TRUE(WriteFileBytes(flat.File(L"varo_pro_70.msi"), "abc"));
+    const std::string manifest =
+        Manifest("", "      <patch_url>http://h/patch/varo_pro_70.msi</patch_url>\n", "");
+    const CheckRun run = CheckText(manifest, L"--fill-hashes " + Quote(flat.Path()));
+    EXPECT_EQ(run.exitCode, 2) << run.output;
+    EXPECT_TRUE(Has(run.output, L"main_component/full_sha256: the address "
+                                L"\"http://127.0.0.1:8470/msi/varo_pro_70.msi\" and the address "
+                                L"\"http://h/patch/varo_pro_70.msi\" both lead to varo_pro_70.msi"))
+        << run.output;
+    EXPECT_TRUE(SameBytes(ReadFileBytes(folder.File(L"manifest.xml")), manifest)) << run.output;
 }
 
 class ManifestCheckLanguageTest : public ManifestCheckTest

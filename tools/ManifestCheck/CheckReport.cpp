@@ -84,6 +84,12 @@ void CCheckReport::Error(const std::wstring& text)
     Write(L"  error: " + text);
 }
 
+void CCheckReport::Failure(const std::wstring& text)
+{
+    ++m_failures;
+    Error(text);
+}
+
 void CCheckReport::Note(const std::wstring& text)
 {
     Write(L"  note: " + text);
@@ -103,7 +109,10 @@ void CCheckReport::Summary()
     switch (ExitCode()) {
     case 0: verdict = L"clean"; break;
     case 1: verdict = L"usable, with warnings"; break;
-    default: verdict = L"not usable by the installer"; break;
+    default:
+        verdict = m_errors > m_failures ? L"not usable by the installer"
+                                        : L"not every hash could be filled in";
+        break;
     }
     Write(L"Result: " + Decimal(m_errors) + (m_errors == 1 ? L" error, " : L" errors, ") +
           Decimal(m_warnings) + (m_warnings == 1 ? L" warning" : L" warnings") + L": " +

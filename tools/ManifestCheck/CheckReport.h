@@ -20,6 +20,9 @@ public:
     void Warning(const std::wstring& text);
     // Something that makes the file unusable for the installer (or for this check).
     void Error(const std::wstring& text);
+    // Something the tool was asked to change in a file and could not (a hash it could not
+    // fill in): an error too, but no verdict on whether the installer can use the file.
+    void Failure(const std::wstring& text);
     // Neither: a fact worth knowing that does not change the exit code.
     void Note(const std::wstring& text);
 
@@ -39,6 +42,7 @@ private:
     bool m_written = false;
     int m_warnings = 0;
     int m_errors = 0;
+    int m_failures = 0;
 };
 
 // "line 12: " for a line number above 0, else nothing.

@@ -9,7 +9,11 @@
 void CDocumentMap::Load(const std::wstring& path)
 {
     // The same two steps as CXmlDocument::Load, keeping the text to cut names and count lines.
-    XmlTextRead read = ReadTextFile(path);
+    LoadRead(ReadTextFile(path));
+}
+
+void CDocumentMap::LoadRead(XmlTextRead read)
+{
     m_fileRead = read.success;
     m_encoding = read.encoding;
     m_text = read.text;
@@ -118,6 +122,45 @@ int CDocumentMap::FindChild(int element, const wchar_t* name, bool visitedOnly) 
             return i;
     }
     return -1;
+}
+
+bool CDocumentMap::ExtentOf(int element, ElementExtent& extent) const
+{
+    // The parser accepted the document, so tags pair up: the end tag is the first one at
+    // the element's own depth after its start tag.
+    CXmlScanner scanner(m_text.data(), m_text.size());
+    XmlNode node;
+    size_t pos = static_cast<size_t>(m_elements[element].start);
+    if (pos >= m_text.size())
+        return false;
+    scanner.Next(pos, node);
+    if (node.kind == XmlNodeKind::EmptyElementTag) {
+        extent.startTagEnd = extent.endTagBegin = extent.end = node.end;
+        extent.emptyTag = true;
+        return true;
+    }
+    if (node.kind != XmlNodeKind::StartTag)
+        return false;
+    extent.startTagEnd = node.end;
+    extent.emptyTag = false;
+    int depth = 0;
+    for (pos = node.end; pos < m_text.size(); pos = node.end) {
+        scanner.Next(pos, node);
+        if (node.kind == XmlNodeKind::StartTag) {
+            ++depth;
+        } else if (node.kind == XmlNodeKind::EndTag) {
+            if (depth == 0) {
+                extent.endTagBegin = node.begin;
+                extent.end = node.end;
+                return true;
+            }
+            --depth;
+        } else if (node.kind == XmlNodeKind::SyntaxError ||
+                   node.kind == XmlNodeKind::Unterminated) {
+            return false;
+        }
+    }
+    return false;
 }
 
 int CDocumentMap::CountDescendants(int element) const

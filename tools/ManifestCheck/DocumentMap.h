@@ -3,6 +3,7 @@
 #pragma once
 
 #include "xml/XmlDocument.h"
+#include "xml/XmlEncoding.h"
 
 #include <cstdint>
 #include <string>
@@ -20,11 +21,22 @@ struct ElementInfo
     bool visited = false;   // found by one of the installer's searches
 };
 
+// Offsets of an element's parts in the document text.
+struct ElementExtent
+{
+    size_t startTagEnd = 0;     // after the '>' of the start tag
+    size_t endTagBegin = 0;     // the '<' of the end tag (startTagEnd for an empty-element tag)
+    size_t end = 0;             // after the end tag
+    bool emptyTag = false;      // written as <name/>
+};
+
 class CDocumentMap
 {
 public:
     // Reads and parses the file exactly as CXmlDocument::Load does, then lists its elements.
     void Load(const std::wstring& path);
+    // The same for a text already read (and decoded) the way the reader reads a file.
+    void LoadRead(XmlTextRead read);
 
     bool FileRead() const { return m_fileRead; }
     bool WellFormed() const { return m_wellFormed; }
@@ -39,6 +51,10 @@ public:
 
     // Line of a text offset (1-based); line breaks are LF, CR LF or a lone CR.
     int LineOf(long long offset) const;
+    // The document text the offsets refer to.
+    const std::wstring& Text() const { return m_text; }
+    // Where the parts of an element lie in the text; false when it cannot be scanned.
+    bool ExtentOf(int element, ElementExtent& extent) const;
 
     // The first visited element called name whose parent is a visited element called
     // parentName (nullptr: a top-level element); -1 when none.

@@ -2,12 +2,17 @@
 // installer would read, skip or refuse, so that a vendor finds out before shipping.
 //
 //   ManifestCheck.exe <manifest.xml> [--version-doc <file>] [--language-dir <folder>]
+//                     [--fill-hashes <payload folder>]
+//
+// With --fill-hashes it first writes the SHA-256 of every payload into the manifest (and the
+// version document), then checks the result.
 //
 // Exit code: 0 clean, 1 warnings, 2 unusable (file missing or unreadable, not well-formed,
-// wrong root, required values missing, bad arguments).
+// wrong root, required values missing, bad arguments, a hash that could not be filled in).
 #include "CheckReport.h"
 #include "DocumentMap.h"
 #include "FileReport.h"
+#include "HashFill.h"
 #include "LanguageCheck.h"
 #include "ManifestModel.h"
 #include "ReadingOrder.h"
@@ -25,13 +30,15 @@
 namespace {
 
 const wchar_t kUsage[] =
-    L"usage: ManifestCheck.exe <manifest.xml> [--version-doc <file>] [--language-dir <folder>]";
+    L"usage: ManifestCheck.exe <manifest.xml> [--version-doc <file>] [--language-dir <folder>] "
+    L"[--fill-hashes <payload folder>]";
 
 struct Options
 {
     std::wstring manifest;
     std::wstring versionDocument;
     std::wstring languageFolder;
+    std::wstring payloadFolder;
     bool help = false;
     std::wstring error;
 };
@@ -43,13 +50,15 @@ Options ParseArguments(int argc, wchar_t** argv)
         const std::wstring arg = argv[i];
         if (arg == L"--help" || arg == L"-h" || arg == L"/?") {
             options.help = true;
-        } else if (arg == L"--version-doc" || arg == L"--language-dir") {
+        } else if (arg == L"--version-doc" || arg == L"--language-dir" ||
+                   arg == L"--fill-hashes") {
             if (i + 1 >= argc || argv[i + 1][0] == L'\0') {
                 options.error = arg + L" needs a value";
                 break;
             }
-            (arg == L"--version-doc" ? options.versionDocument : options.languageFolder) =
-                argv[++i];
+            (arg == L"--version-doc"    ? options.versionDocument
+             : arg == L"--language-dir" ? options.languageFolder
+                                        : options.payloadFolder) = argv[++i];
         } else if (arg.compare(0, 2, L"--") == 0) {
             options.error = L"unknown option " + arg;
         } else if (options.manifest.empty() && !arg.empty()) {
@@ -156,6 +165,13 @@ int Run(int argc, wchar_t** argv, CCheckReport& report)
 
     const std::wstring manifest = FullPath(options.manifest);
     report.Heading(L"ManifestCheck " + manifest);
+    if (!options.payloadFolder.empty()) {
+        report.Heading(L"Filling in hashes");
+        FillHashes(WithTrailingBackslash(FullPath(options.payloadFolder)), manifest,
+                   options.versionDocument.empty() ? std::wstring()
+                                                   : FullPath(options.versionDocument),
+                   report);
+    }
     CInstallConfig config;
     if (CheckManifest(config, manifest, report)) {
         const bool explicitFolder = !options.languageFolder.empty();

@@ -16,7 +16,21 @@ std::wstring Release(const ReleaseInfo& release)
 {
     return L"product_version " + Quoted(release.productVersion) +
            L", min_web_installer_version " + Quoted(release.minWebInstallerVersion) +
-           L", web_installer_download_url " + Quoted(release.webInstallerDownloadUrl);
+           L", web_installer_download_url " + Quoted(release.webInstallerDownloadUrl) +
+           L", web_installer_sha256 " + Quoted(release.webInstallerSha256);
+}
+
+// The reader's own line about a hash that is not 64 hexadecimal digits ("transform/sha256
+// \"...\" is not ..."): the value checks report each such hash as an error with its line.
+bool IsHashProblem(const std::wstring& problem)
+{
+    for (const wchar_t* prefix :
+         {L"main_component/full_sha256 \"", L"main_component/patch_sha256 \"",
+          L"transform/sha256 \"", L"language_pack/sha256 \"", L"dependency/sha256 \""}) {
+        if (problem.compare(0, std::wstring(prefix).size(), prefix) == 0)
+            return true;
+    }
+    return false;
 }
 
 bool EndsWithMsi(const std::wstring& name)
@@ -172,19 +186,23 @@ void PrintManifestValues(const ManifestInfo& info, CCheckReport& report)
     report.Line(L"patch install: " + Release(info.patchInstall) + L" (from the version document)");
     report.Line(L"main component: name " + Quoted(info.mainComponent.name) + L", full_url " +
                 Quoted(info.mainComponent.fullUrl) + L", patch_url " +
-                Quoted(info.mainComponent.patchUrl));
+                Quoted(info.mainComponent.patchUrl) + L", full_sha256 " +
+                Quoted(info.mainComponent.fullSha256) + L", patch_sha256 " +
+                Quoted(info.mainComponent.patchSha256));
     report.Line(L"language packs: " + Decimal(static_cast<long long>(info.languagePacks.size())));
     for (const LanguagePackInfo& p : info.languagePacks)
         report.Line(L"  lang_id " + Decimal(p.langId) + L", pid " + Quoted(p.pid) + L", name " +
-                    Quoted(p.name) + L", full_url " + Quoted(p.fullUrl));
+                    Quoted(p.name) + L", full_url " + Quoted(p.fullUrl) + L", sha256 " +
+                    Quoted(p.sha256));
     report.Line(L"dependencies: " + Decimal(static_cast<long long>(info.dependencies.size())));
     for (const DependencyInfo& d : info.dependencies)
         report.Line(L"  name " + Quoted(d.name) + L", full_url " + Quoted(d.fullUrl) +
-                    L", install_commandline " + Quoted(d.installCommandLine));
+                    L", install_commandline " + Quoted(d.installCommandLine) + L", sha256 " +
+                    Quoted(d.sha256));
     report.Line(L"transforms: " + Decimal(static_cast<long long>(info.transforms.size())));
     for (const TransformInfo& t : info.transforms)
         report.Line(L"  lang_id " + Decimal(t.langId) + L", name " + Quoted(t.name) +
-                    L", full_url " + Quoted(t.fullUrl));
+                    L", full_url " + Quoted(t.fullUrl) + L", sha256 " + Quoted(t.sha256));
     report.Line(Field(L"executable", info.executable));
 }
 
@@ -192,8 +210,10 @@ void CheckManifestModel(const ManifestInfo& info, const std::vector<std::wstring
                         const CDocumentMap& map, CCheckReport& report)
 {
     CheckRequired(info, report);
-    for (const std::wstring& problem : readerProblems)
-        report.Warning(problem);
+    for (const std::wstring& problem : readerProblems) {
+        if (!IsHashProblem(problem))
+            report.Warning(problem);
+    }
     CheckNeeded(info, map, report);
     CheckLanguages(info, map, report);
     CheckDependencies(info, report);

@@ -152,11 +152,12 @@ const ReadingOrders& ManifestReadingOrders()
          {L"language_pack", L"dependency"}},
         {L"main_component",
          L"name",
-         {L"name", L"executable", L"full_url", L"patch_url", L"transform"},
+         {L"name", L"executable", L"full_url", L"patch_url", L"transform", L"full_sha256",
+          L"patch_sha256"},
          {L"transform"}},
-        {L"transform", L"lang_id", {L"lang_id", L"name", L"full_url"}, {}},
-        {L"language_pack", L"lang_id", {L"lang_id", L"pid", L"name", L"full_url"}, {}},
-        {L"dependency", L"name", {L"name", L"full_url", L"install_commandline"}, {}},
+        {L"transform", L"lang_id", {L"lang_id", L"name", L"full_url", L"sha256"}, {}},
+        {L"language_pack", L"lang_id", {L"lang_id", L"pid", L"name", L"full_url", L"sha256"}, {}},
+        {L"dependency", L"name", {L"name", L"full_url", L"install_commandline", L"sha256"}, {}},
     };
     return orders;
 }
@@ -168,11 +169,13 @@ const ReadingOrders& VersionDocumentReadingOrders()
         {L"pelwebinstaller", nullptr, {L"product_code", L"fresh_install", L"patch_install"}, {}},
         {L"fresh_install",
          nullptr,
-         {L"product_version", L"min_web_installer_version", L"web_installer_download_url"},
+         {L"product_version", L"min_web_installer_version", L"web_installer_download_url",
+          L"web_installer_sha256"},
          {}},
         {L"patch_install",
          nullptr,
-         {L"product_version", L"min_web_installer_version", L"web_installer_download_url"},
+         {L"product_version", L"min_web_installer_version", L"web_installer_download_url",
+          L"web_installer_sha256"},
          {}},
     };
     return orders;
@@ -181,11 +184,16 @@ const ReadingOrders& VersionDocumentReadingOrders()
 std::wstring DescribeOrder(const ContainerOrder& order)
 {
     std::wstring text;
+    bool afterRepeated = false;
     for (const wchar_t* child : order.children) {
         if (!text.empty())
             text += L", ";
-        if (Contains(order.repeated, child))
+        const bool repeated = Contains(order.repeated, child);
+        if (repeated)
             text += L"then every ";
+        else if (afterRepeated)
+            text += L"then ";
+        afterRepeated = repeated;
         text += child;
         if (order.keyChild && std::wstring(child) == order.keyChild)
             text += L" (found wherever it stands, the others only after it)";

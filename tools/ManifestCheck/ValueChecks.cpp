@@ -1,6 +1,7 @@
 #include "ValueChecks.h"
 
 #include "config/ManifestReader.h"
+#include "config/Sha256Text.h"
 #include "config/TextNumber.h"
 #include "engine/StartDecision.h"
 
@@ -64,6 +65,49 @@ void CheckStandalone(const ElementInfo& e, CCheckReport& report)
     else if (HasBlanksAround(e.data))
         report.Warning(Where(e) + L"the value " + Quoted(e.data) +
                        L" has blanks or line breaks around it (a web build, as written)");
+}
+
+// Why a hash text is not 64 hexadecimal digits.
+std::wstring HashFault(const std::wstring& text)
+{
+    if (HasBlanksAround(text))
+        return L"blanks or line breaks around it";
+    if (text.size() != 64)
+        return Decimal(static_cast<long long>(text.size())) + L" characters";
+    for (wchar_t c : text) {
+        if (!IsHexDigit(c))
+            return Quoted(std::wstring(1, c)) + L" is not a hexadecimal digit";
+    }
+    return std::wstring();
+}
+
+// A hash the installer reads: well-formed, and describing a file it downloads or, in a
+// standalone build, a file shipped beside it (found without an address).
+void CheckHash(const CDocumentMap& map, int index, bool standalone, CCheckReport& report)
+{
+    const ElementInfo& e = map.Elements()[index];
+    Sha256Digest digest;
+    if (e.data.empty()) {
+        report.Warning(Where(e) + L"the hash is empty, so the file is not checked; fill it in "
+                                  L"(ManifestCheck --fill-hashes) or leave the element out");
+        return;
+    }
+    if (!ParseSha256Text(e.data, digest)) {
+        report.Error(Where(e) + Quoted(e.data) + L" is not a SHA-256 hash of 64 hexadecimal "
+                     L"digits (" + HashFault(e.data) + L"); no file matches it, so the installer "
+                     L"fails this item rather than use it unchecked");
+        return;
+    }
+    // A standalone build checks the file shipped beside the installer, address or not; but
+    // without patch_url any build takes full_url and full_sha256, never patch_sha256.
+    if (standalone && e.name != L"patch_sha256")
+        return;
+    const wchar_t* address = HashAddressOf(e.name);
+    const int url = e.parent >= 0 ? map.FindChild(e.parent, address, true) : -1;
+    if (url < 0 || map.Elements()[url].data.empty())
+        report.Warning(Where(e) + L"`" + map.Elements()[e.parent].name + L"` has no " +
+                       address + L" that the installer reads, so the installer never uses "
+                       L"this hash");
 }
 
 void CheckOneValue(const ElementInfo& e, CCheckReport& report)
@@ -178,6 +222,21 @@ std::wstring Trimmed(const std::wstring& text)
     return text.substr(begin, end - begin);
 }
 
+bool IsHashElement(const std::wstring& name)
+{
+    return name == L"sha256" || name == L"full_sha256" || name == L"patch_sha256" ||
+           name == L"web_installer_sha256";
+}
+
+const wchar_t* HashAddressOf(const std::wstring& hashName)
+{
+    if (hashName == L"patch_sha256")
+        return L"patch_url";
+    if (hashName == L"web_installer_sha256")
+        return L"web_installer_download_url";
+    return L"full_url";
+}
+
 std::wstring LowerAscii(const std::wstring& text)
 {
     std::wstring lower = text;
@@ -235,14 +294,22 @@ std::wstring DescribePlaceholders(const std::vector<std::wstring>& placeholders)
 void CheckVisitedValues(const CDocumentMap& map, const ReadingOrders& orders,
                         CCheckReport& report)
 {
-    for (const ElementInfo& e : map.Elements()) {
+    const std::vector<ElementInfo>& elements = map.Elements();
+    const int flag = map.FindVisited(L"product", L"standalone");
+    const bool standalone = flag >= 0 && IsStandaloneText(elements[flag].data);
+    for (size_t i = 0; i < elements.size(); ++i) {
+        const ElementInfo& e = elements[i];
         if (!e.visited || e.children > 0)
             continue;
         // Containers hold elements, not a value.
         bool container = false;
         for (const ContainerOrder& order : orders)
             container = container || e.name == order.container;
-        if (!container)
+        if (container)
+            continue;
+        if (IsHashElement(e.name))
+            CheckHash(map, static_cast<int>(i), standalone, report);
+        else
             CheckOneValue(e, report);
     }
 }

@@ -24,6 +24,14 @@ std::wstring Trimmed(const std::wstring& text);
 // A-Z folded to a-z.
 std::wstring LowerAscii(const std::wstring& text);
 
+// A payload hash: sha256 (in a transform, language pack or dependency), full_sha256 and
+// patch_sha256 (in main_component), web_installer_sha256 (in a release of the version
+// document).
+bool IsHashElement(const std::wstring& name);
+// The sibling holding the address of the file a hash element describes: patch_url for
+// patch_sha256, web_installer_download_url for web_installer_sha256, else full_url.
+const wchar_t* HashAddressOf(const std::wstring& hashName);
+
 // The conversions of a user-interface text in order, as the installer's formatter sees them:
 // each "%..." conversion it fills (%s, %02d, ...), "%%", and any other '%' with the character
 // after it, which is shown as written.
@@ -32,6 +40,7 @@ std::vector<std::wstring> Placeholders(const std::wstring& text);
 std::wstring DescribePlaceholders(const std::vector<std::wstring>& placeholders);
 
 // Looks at the value of every element the installer read: blanks around it, and by its name
-// whether it is a proper version, address, language id, standalone flag or product code.
+// whether it is a proper version, address, language id, standalone flag, product code or
+// payload hash (a malformed hash is an error: nothing the installer downloads matches it).
 void CheckVisitedValues(const CDocumentMap& map, const ReadingOrders& orders,
                         CCheckReport& report);

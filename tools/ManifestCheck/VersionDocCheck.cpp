@@ -13,7 +13,8 @@ void PrintRelease(const wchar_t* name, const ReleaseInfo& release, CCheckReport&
 {
     report.Line(std::wstring(name) + L": product_version " + Quoted(release.productVersion) +
                 L", min_web_installer_version " + Quoted(release.minWebInstallerVersion) +
-                L", web_installer_download_url " + Quoted(release.webInstallerDownloadUrl));
+                L", web_installer_download_url " + Quoted(release.webInstallerDownloadUrl) +
+                L", web_installer_sha256 " + Quoted(release.webInstallerSha256));
 }
 
 void ReportStartDecision(const CInstallConfig& config, CCheckReport& report)
