@@ -1,8 +1,6 @@
 #include "config/Sha256Text.h"
 
-namespace {
-
-int HexValue(wchar_t c)
+int HexDigitValue(wchar_t c)
 {
     if (c >= L'0' && c <= L'9')
         return c - L'0';
@@ -13,15 +11,13 @@ int HexValue(wchar_t c)
     return -1;
 }
 
-} // namespace
-
 bool ParseSha256Text(const std::wstring& text, Sha256Digest& digest)
 {
     if (text.size() != digest.size() * 2)
         return false;
     for (size_t i = 0; i < digest.size(); ++i) {
-        const int high = HexValue(text[2 * i]);
-        const int low = HexValue(text[2 * i + 1]);
+        const int high = HexDigitValue(text[2 * i]);
+        const int low = HexDigitValue(text[2 * i + 1]);
         if (high < 0 || low < 0)
             return false;
         digest[i] = static_cast<uint8_t>(high * 16 + low);

@@ -9,6 +9,9 @@
 
 using Sha256Digest = std::array<uint8_t, 32>;
 
+// The value of a hexadecimal digit (either letter case), or -1.
+int HexDigitValue(wchar_t c);
+
 // True, with the digest, when text is exactly 64 hexadecimal digits.
 bool ParseSha256Text(const std::wstring& text, Sha256Digest& digest);
 

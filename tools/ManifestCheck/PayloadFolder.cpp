@@ -1,6 +1,7 @@
 #include "PayloadFolder.h"
 
 #include "config/FileNameRules.h"
+#include "config/Sha256Text.h"
 #include "engine/Sha256.h"
 
 #include <windows.h>
@@ -8,17 +9,6 @@
 #include <algorithm>
 
 namespace {
-
-int HexValue(wchar_t c)
-{
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F')
-        return c - L'A' + 10;
-    return -1;
-}
 
 bool AppendUtf8(const std::wstring& text, std::string& out)
 {
@@ -43,8 +33,8 @@ bool PercentDecode(const std::wstring& segment, std::wstring& decoded)
     std::wstring run;
     for (size_t i = 0; i < segment.size(); ++i) {
         const int high =
-            segment[i] == L'%' && i + 2 < segment.size() ? HexValue(segment[i + 1]) : -1;
-        const int low = high >= 0 ? HexValue(segment[i + 2]) : -1;
+            segment[i] == L'%' && i + 2 < segment.size() ? HexDigitValue(segment[i + 1]) : -1;
+        const int low = high >= 0 ? HexDigitValue(segment[i + 2]) : -1;
         if (low < 0) {
             run += segment[i];
             continue;
