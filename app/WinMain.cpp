@@ -1,10 +1,100 @@
 // Process entry of the installer. DPI awareness and the administrator request come from the
 // application manifest, not from code, so they hold before the first window exists.
+//
+// The installer runs elevated from a folder others can write to, and Windows looks for a DLL
+// in the program's folder first unless it protects the name (KnownDLLs). So the installer
+// imports statically only kernel32 and msvcrt (the C runtime's start-up needs them) and
+// advapi32, all protected and loading nothing but other protected DLLs; every other DLL is
+// delay-imported (cmake/delayload.cmake). The first statement restricts DLL loading to the
+// system folder, the next binds all delay imports: a DLL placed beside the installer under a
+// system DLL's name is never loaded, neither for its imports nor for the DLLs those load in
+// turn. Nothing of the product that runs before wWinMain calls into a DLL: its static objects
+// are mutexes, containers and empty handles.
 #include "app/PelMasterInstallerApp.h"
+#include "engine/RunOutcome.h"
 
 #include <windows.h>
 
+#include <delayimp.h>
+
+#include <string>
+
+// The delay-import helper of the toolchain's delayimp library.
+extern "C" FARPROC WINAPI __delayLoadHelper2(PCImgDelayDescr descriptor, FARPROC* entry);
+// The descriptors the PE delay-import directory does not hold (null-terminated; GNU ld leaves the
+// directory empty), made by cmake/delayload.cmake.
+extern const IMAGE_DELAYLOAD_DESCRIPTOR* const kDelayImportDescriptors[];
+
+namespace {
+
+// A delay import that cannot be bound (a system DLL or one of its functions missing): the
+// installer cannot run. Says so, instead of an unexplained crash, and ends as a failed run.
+FARPROC WINAPI DelayLoadFailed(unsigned notification, PDelayLoadInfo info)
+{
+    if (notification != dliFailLoadLib && notification != dliFailGetProc)
+        return nullptr;
+    std::string text = "The installer cannot start: ";
+    text += info->szDll;
+    if (notification == dliFailGetProc && info->dlp.fImportByName)
+        text += std::string(" has no function ") + info->dlp.szProcName;
+    else if (notification == dliFailGetProc)
+        text += " lacks a function";
+    else
+        text += " could not be loaded from the system folder";
+    text += " (error " + std::to_string(info->dwLastError) + ").";
+    ::OutputDebugStringA(text.c_str());
+    // user32 itself may be what failed: reach it without the delay-import table.
+    if (HMODULE user32 = ::LoadLibraryExW(L"user32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+        using MessageBoxAFn = int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT);
+        if (auto box = reinterpret_cast<MessageBoxAFn>(
+                reinterpret_cast<void*>(::GetProcAddress(user32, "MessageBoxA"))))
+            box(nullptr, text.c_str(), "Error", MB_OK | MB_ICONERROR);
+    }
+    ::ExitProcess(RunOutcomeFailed);
+}
+
+// Binds each entry of one DLL's delay-import address table (loading the DLL with the first).
+void BindAll(BYTE* base, const IMAGE_DELAYLOAD_DESCRIPTOR& descriptor)
+{
+    auto* entry = reinterpret_cast<FARPROC*>(base + descriptor.ImportAddressTableRVA);
+    for (; *entry; ++entry)
+        __delayLoadHelper2(reinterpret_cast<PCImgDelayDescr>(&descriptor), entry);
+}
+
+// Binds every delay import of this executable now, while nothing else runs: start-up loads the
+// same DLLs as with static imports, a missing one is reported before any window, and no call
+// ever goes through a delay-load thunk.
+void BindDelayImports()
+{
+    auto* base = reinterpret_cast<BYTE*>(::GetModuleHandleW(nullptr));
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& directory =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT];
+    if (directory.VirtualAddress != 0) {
+        const auto* d =
+            reinterpret_cast<const IMAGE_DELAYLOAD_DESCRIPTOR*>(base + directory.VirtualAddress);
+        for (; d->DllNameRVA != 0; ++d)
+            BindAll(base, *d);
+    }
+    for (const IMAGE_DELAYLOAD_DESCRIPTOR* const* d = kDelayImportDescriptors; *d; ++d)
+        BindAll(base, **d);
+}
+
+} // namespace
+
+// Visual C++ declares the hook const, mingw-w64 writable.
+#if defined(_MSC_VER)
+extern "C" const PfnDliHook __pfnDliFailureHook2 = DelayLoadFailed;
+#else
+extern "C" {
+PfnDliHook __pfnDliFailureHook2 = DelayLoadFailed;
+}
+#endif
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
+    ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    BindDelayImports();
     return TheApp().Run(instance);
 }

@@ -9,8 +9,14 @@ if(CMAKE_BUILD_TYPE STREQUAL "MinSizeRel")
     list(APPEND PEL_WIN_LINK_FLAGS -s)
 endif()
 
-set(PEL_WIN_LIBS wininet msi gdiplus d2d1 dwrite msimg32 shlwapi shell32 ole32 oleaut32 uuid
-    comctl32 crypt32 wintrust bcrypt comdlg32 user32 gdi32 advapi32 version)
+# System libraries. The installer binds the delayed ones itself once it has restricted DLL
+# loading to the system folder (cmake/delayload.cmake); the test runners and tools import them
+# as usual. advapi32 is protected and loads only other protected DLLs; uuid is a static library.
+set(PEL_WIN_DELAYED_LIBS wininet msi gdiplus d2d1 dwrite msimg32 shlwapi shell32 ole32 oleaut32
+    comctl32 crypt32 wintrust bcrypt comdlg32 user32 gdi32 version)
+set(PEL_WIN_STATIC_LIBS advapi32 uuid)
+include(${CMAKE_CURRENT_LIST_DIR}/delayload.cmake)
+pel_delay_imports(pel_win_imports ${PEL_WIN_DELAYED_LIBS})
 
 add_library(pel_core STATIC ${core_sources})
 target_include_directories(pel_core PUBLIC ${CMAKE_SOURCE_DIR})
@@ -30,7 +36,7 @@ endif()
 
 add_library(pel_win STATIC ${win_sources} ${CMAKE_SOURCE_DIR}/cmake/empty.cpp)
 target_include_directories(pel_win PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(pel_win PUBLIC pel_core ${PEL_WIN_LIBS})
+target_link_libraries(pel_win PUBLIC pel_core pel_win_imports ${PEL_WIN_STATIC_LIBS})
 
 set(PEL_RC ${CMAKE_SOURCE_DIR}/res/PelWebInstaller.rc)
 if(NOT EXISTS ${PEL_RC})
@@ -39,6 +45,7 @@ endif()
 add_executable(PelWebInstaller WIN32 ${entry_sources} ${PEL_RC})
 target_link_libraries(PelWebInstaller PRIVATE pel_win)
 target_link_options(PelWebInstaller PRIVATE ${PEL_WIN_LINK_FLAGS})
+set_target_properties(PelWebInstaller PROPERTIES PEL_DELAY_LOAD ON)
 if(PEL_RC)
     # The pictures are embedded by the resource script: changing one recompiles it.
     file(GLOB PEL_RC_PICTURES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/res/*.png ${CMAKE_SOURCE_DIR}/res/*.ico)
