@@ -36,7 +36,7 @@ if [ -z "${PEL_DEMO_HEADLESS:-}" ]; then
     fi
 fi
 [ -f "$root/build/windows/build.ninja" ] || cmake --preset windows >/dev/null
-cmake --build --preset windows --target PelWebInstaller DemoDriver record_args demo_site
+cmake --build --preset windows --target PelWebInstaller DemoDriver record_args demo_site ManifestCheck
 win="$root/build/windows"
 demo="$root/build/demo"
 rm -rf "$demo"
@@ -97,6 +97,12 @@ run() {
 body() {
     "$root/tests/wine/make-prefix.sh" "$WINEPREFIX"
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+    # The vendor's last step: every payload's SHA-256 into the manifest and the version
+    # document, so that the demo's downloads are all checked against them.
+    wine "$win/tools/ManifestCheck.exe" "$(winepath -w "$demo/app/config/manifest.xml")" \
+        --fill-hashes "$(winepath -w "$demo/site")" --version-doc "$(winepath -w "$demo/site/version.xml")" \
+        >"$demo/fill-hashes.txt" 2>&1 || { echo "filling in the hashes failed:"; cat "$demo/fill-hashes.txt"; return 1; }
+    echo "Hashes filled in: $(grep -c sha256 "$demo/app/config/manifest.xml") in the manifest"
     # Web addresses the installer opens go to a stand-in that writes them down, never to the
     # network.
     recorder=$(winepath -w "$win/tests/record_args.exe")
