@@ -7,6 +7,7 @@
 #include "engine/InstallStatus.h"
 #include "engine/PackageInstaller.h"
 #include "engine/Prerequisites.h"
+#include "engine/ProgramTrust.h"
 #include "engine/Sha256.h"
 
 #include <shlwapi.h>
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -283,6 +285,21 @@ bool CInstallWorker::InstallItems()
     InstallStatus& status = InstallStatus::Instance();
     int32_t& index = m_state.progress.currentItemIndex;
     index = 0;
+    // Every file with a hash is held against writers until all packages are
+    // installed (the package that applies a transform reads it then), and
+    // checked once it is held: the download folders beside the installer are
+    // open to others, and a file may have changed since it arrived (a shipped
+    // file is checked here for the first time).
+    std::vector<CFileHandle> held;
+    for (const InstallItem& item : m_items) {
+        if (item.sha256.empty() || item.localPath.empty() || !PathFileExistsW(item.localPath.c_str()))
+            continue;
+        held.push_back(HoldProgramFile(item.localPath));
+        if (!held.back().IsValid() || !FileMatchesSha256(item.localPath, item.sha256)) {
+            OutputDebugStringW((L"TRACE_DEBUG: " + item.localPath + L" does not match its hash\r\n").c_str());
+            return false;
+        }
+    }
     for (const InstallItem& item : m_items) {
         if (m_cancelRequested)
             return false;
@@ -292,10 +309,6 @@ bool CInstallWorker::InstallItems()
             return false;
         if (!PathFileExistsW(item.localPath.c_str()))
             continue;
-        // A file shipped beside the installer is checked here; a downloaded
-        // one was checked as it arrived.
-        if (!item.needsDownload && !item.sha256.empty() && !FileMatchesSha256(item.localPath, item.sha256))
-            return false;
         status.SetStatus(Installing, index, 0);
         if (!InstallPackage(m_state, item))
             return false;
