@@ -7,7 +7,7 @@ set(PEL_CORE_SOURCES
     config/RegionList.cpp
     controls/DpiMath.cpp controls/Premultiply.cpp
     controls/SlideShowMath.cpp controls/ProgressGeometry.cpp
-    engine/StartDecision.cpp
+    config/StartDecision.cpp
     engine/StatusModel.cpp engine/TransferRules.cpp engine/RetryRules.cpp
     engine/ProgressParser.cpp
     xml/XmlDocument.cpp

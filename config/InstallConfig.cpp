@@ -3,11 +3,11 @@
 #include "config/FileNameRules.h"
 #include "config/LanguageChoice.h"
 #include "config/ManifestReader.h"
+#include "config/NameCompare.h"
+#include "config/ProductInfo.h"
 #include "config/RegistryKey.h"
+#include "config/StartDecision.h"
 #include "config/VersionDocument.h"
-#include "engine/MsiService.h"
-#include "engine/NameCompare.h"
-#include "engine/StartDecision.h"
 #include "xml/XmlDocument.h"
 
 #include <utility>
@@ -79,7 +79,7 @@ bool IsExistingFolder(const std::wstring& path)
 }
 
 CInstallConfig::CInstallConfig()
-    : m_queryProductInfo(MsiService::GetProductInfo),
+    : m_queryProductInfo(QueryProductInfo),
       m_reportMessage(ShowProblemBox),
       m_tickCount([] { return ::GetTickCount(); })
 {

@@ -1,6 +1,5 @@
 // The Windows Installer calls the installer makes, with the arguments it
-// passes and the way it reads their results, in one place: installed-product
-// queries, the UI levels and external handler around an installation, and
+// passes and the way it reads their results, in one place: the UI levels and external handler around an installation, and
 // the installation itself with its command-line properties.
 #pragma once
 
@@ -16,9 +15,6 @@ namespace MsiService {
 // COMMONDATA, INITIALIZE, TERMINATE, SHOWDIALOG and INSTALLEND; not FILESINUSE.
 constexpr DWORD kExternalUiFilter = 0x8007FDF;
 
-// Characters of the first product-information buffer.
-constexpr DWORD kProductInfoChars = 260;
-
 // Properties for a package whose product is installed already: reinstall
 // everything from the new package and never restart the machine.
 constexpr const wchar_t kReinstallProperties[] =
@@ -29,13 +25,6 @@ std::wstring InstallDirProperty(const std::wstring& folder);
 
 // TRANSFORMS="path".
 std::wstring TransformsProperty(const std::wstring& transformPath);
-
-// Reads one attribute ("VersionString", "InstalledProductName", ...) of an
-// installed product. Returns ERROR_SUCCESS with the whole value,
-// ERROR_UNKNOWN_PRODUCT (1605) when the product is not installed, or another
-// error; value is empty unless the result is ERROR_SUCCESS.
-UINT GetProductInfo(const std::wstring& productCode, const wchar_t* attribute,
-                    std::wstring& value);
 
 // No user interface of the service's own except the source-resolution dialog;
 // set before each installation. The previous level is not kept.

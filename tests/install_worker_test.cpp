@@ -5,6 +5,7 @@
 #include "engine/InstallWorker.h"
 
 #include "config/InstallConfig.h"
+#include "config/ProductInfo.h"
 #include "config/RegistryKey.h"
 #include "engine/InstallStatus.h"
 #include "engine/MsiService.h"
@@ -67,7 +68,7 @@ private:
 bool IsProductRegistered()
 {
     std::wstring version;
-    return MsiService::GetProductInfo(kProductCode, INSTALLPROPERTY_VERSIONSTRING, version) ==
+    return QueryProductInfo(kProductCode, INSTALLPROPERTY_VERSIONSTRING, version) ==
            ERROR_SUCCESS;
 }
 

@@ -1,6 +1,7 @@
 // Installed-product detection against the real Windows Installer service (with the test
 // package installed for the suite and removed afterwards) and the real registry.
 #include "config/InstallConfig.h"
+#include "config/ProductInfo.h"
 #include "engine/MsiService.h"
 #include "framework/Handles.h"
 
@@ -79,7 +80,7 @@ protected:
     {
         std::wstring version;
         if (!s_code.empty() &&
-            MsiService::GetProductInfo(s_code, INSTALLPROPERTY_VERSIONSTRING, version) !=
+            QueryProductInfo(s_code, INSTALLPROPERTY_VERSIONSTRING, version) !=
                 ERROR_UNKNOWN_PRODUCT) {
             MsiService::SetQuietInternalUi();
             MsiConfigureProductW(s_code.c_str(), INSTALLLEVEL_DEFAULT, INSTALLSTATE_ABSENT);
@@ -194,7 +195,7 @@ TEST(InstalledProductDetection, OtherServiceErrorsAreReportedWithTheirNumber)
     const std::wstring badCode = L"not a product code";
     std::wstring value;
     const UINT expected =
-        MsiService::GetProductInfo(badCode, INSTALLPROPERTY_INSTALLEDPRODUCTNAME, value);
+        QueryProductInfo(badCode, INSTALLPROPERTY_INSTALLEDPRODUCTNAME, value);
     ASSERT_NE(expected, static_cast<UINT>(ERROR_SUCCESS));
     ASSERT_NE(expected, static_cast<UINT>(ERROR_UNKNOWN_PRODUCT));
     QuietConfig q;

@@ -1,5 +1,6 @@
 // The Windows Installer layer against the system's real msi.dll, with a small
 // package built from tests/data/msi/product.wxs.
+#include "config/ProductInfo.h"
 #include "engine/MsiService.h"
 #include "framework/Handles.h"
 
@@ -65,7 +66,7 @@ bool SawInfoLine(const HandlerLog& log, const std::wstring& line)
 bool IsInstalled(const std::wstring& productCode)
 {
     std::wstring version;
-    return MsiService::GetProductInfo(productCode, INSTALLPROPERTY_VERSIONSTRING, version) !=
+    return QueryProductInfo(productCode, INSTALLPROPERTY_VERSIONSTRING, version) !=
            ERROR_UNKNOWN_PRODUCT;
 }
 
@@ -131,7 +132,7 @@ TEST(MsiServiceTexts, OnlySuccessAndRebootRequiredAreSuccess)
 TEST(MsiServiceQuery, UnknownProductGives1605AndNoValue)
 {
     std::wstring value = L"left over";
-    EXPECT_EQ(MsiService::GetProductInfo(L"{6B29FC40-CA47-1067-B31D-00DD010662DA}",
+    EXPECT_EQ(QueryProductInfo(L"{6B29FC40-CA47-1067-B31D-00DD010662DA}",
                                          INSTALLPROPERTY_INSTALLEDPRODUCTNAME, value),
               static_cast<UINT>(ERROR_UNKNOWN_PRODUCT));
     EXPECT_EQ(value, L"");
@@ -140,7 +141,7 @@ TEST(MsiServiceQuery, UnknownProductGives1605AndNoValue)
 TEST(MsiServiceQuery, MalformedProductCodeIsAnotherError)
 {
     std::wstring value = L"left over";
-    const UINT result = MsiService::GetProductInfo(L"not a product code",
+    const UINT result = QueryProductInfo(L"not a product code",
                                                    INSTALLPROPERTY_VERSIONSTRING, value);
     EXPECT_NE(result, static_cast<UINT>(ERROR_SUCCESS));
     EXPECT_NE(result, static_cast<UINT>(ERROR_UNKNOWN_PRODUCT));
@@ -178,15 +179,15 @@ TEST(MsiServiceInstall, InstallsQueriesAndRemovesARealPackage)
 
     std::wstring version;
     std::wstring name;
-    EXPECT_EQ(MsiService::GetProductInfo(code, INSTALLPROPERTY_VERSIONSTRING, version), 0u);
+    EXPECT_EQ(QueryProductInfo(code, INSTALLPROPERTY_VERSIONSTRING, version), 0u);
     EXPECT_EQ(version, PackageProperty(L"ProductVersion"));
-    EXPECT_EQ(MsiService::GetProductInfo(code, INSTALLPROPERTY_INSTALLEDPRODUCTNAME, name), 0u);
+    EXPECT_EQ(QueryProductInfo(code, INSTALLPROPERTY_INSTALLEDPRODUCTNAME, name), 0u);
     EXPECT_EQ(name, PackageProperty(L"ProductName"));
     EXPECT_GT(name.size(), 259u) << "the package's name should not fit the first buffer";
 
     // A single read into the first buffer would not have been enough.
-    wchar_t buffer[MsiService::kProductInfoChars] = {};
-    DWORD chars = MsiService::kProductInfoChars;
+    wchar_t buffer[kProductInfoChars] = {};
+    DWORD chars = kProductInfoChars;
     EXPECT_EQ(MsiGetProductInfoW(code.c_str(), INSTALLPROPERTY_INSTALLEDPRODUCTNAME, buffer,
                                  &chars),
               static_cast<UINT>(ERROR_MORE_DATA));
@@ -194,7 +195,7 @@ TEST(MsiServiceInstall, InstallsQueriesAndRemovesARealPackage)
     MsiSetExternalUIW(nullptr, 0, nullptr);
     MsiService::SetQuietInternalUi();
     EXPECT_EQ(MsiConfigureProductW(code.c_str(), INSTALLLEVEL_DEFAULT, INSTALLSTATE_ABSENT), 0u);
-    EXPECT_EQ(MsiService::GetProductInfo(code, INSTALLPROPERTY_VERSIONSTRING, version),
+    EXPECT_EQ(QueryProductInfo(code, INSTALLPROPERTY_VERSIONSTRING, version),
               static_cast<UINT>(ERROR_UNKNOWN_PRODUCT));
     EXPECT_EQ(version, L"");
     // Windows removes the file with the product; Wine 8 unregisters the

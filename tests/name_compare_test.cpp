@@ -1,6 +1,6 @@
 // Product name comparison on Windows, and the start decision using it.
-#include "engine/NameCompare.h"
-#include "engine/StartDecision.h"
+#include "config/NameCompare.h"
+#include "config/StartDecision.h"
 
 #include "TestSupport.h"
 

@@ -4,6 +4,7 @@
 #include "engine/PackageInstaller.h"
 
 #include "config/InstallConfig.h"
+#include "config/ProductInfo.h"
 #include "engine/InstallStatus.h"
 #include "engine/MsiService.h"
 #include "engine/Sha256.h"
@@ -131,7 +132,7 @@ using testing_support::TestPackagePath;
 bool IsInstalled(const std::wstring& productCode)
 {
     std::wstring version;
-    return MsiService::GetProductInfo(productCode, INSTALLPROPERTY_VERSIONSTRING, version) !=
+    return QueryProductInfo(productCode, INSTALLPROPERTY_VERSIONSTRING, version) !=
            ERROR_UNKNOWN_PRODUCT;
 }
 

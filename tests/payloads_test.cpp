@@ -2,6 +2,7 @@
 // manifest, the Windows Installer packages and language transforms, and real installations
 // of them through the system's msi.dll (under Wine in the test runs).
 #include "config/InstallConfig.h"
+#include "config/ProductInfo.h"
 #include "engine/MsiService.h"
 #include "framework/Handles.h"
 
@@ -164,7 +165,7 @@ UINT Install(const std::wstring& package, const std::wstring& commandLine, Insta
 std::wstring InstalledAttribute(const std::wstring& productCode, const wchar_t* attribute)
 {
     std::wstring value;
-    const UINT result = MsiService::GetProductInfo(productCode, attribute, value);
+    const UINT result = QueryProductInfo(productCode, attribute, value);
     return result == ERROR_SUCCESS ? value : L"<error " + std::to_wstring(result) + L">";
 }
 
@@ -176,7 +177,7 @@ public:
     ~ProductRemover()
     {
         std::wstring version;
-        if (MsiService::GetProductInfo(m_code, INSTALLPROPERTY_VERSIONSTRING, version) !=
+        if (QueryProductInfo(m_code, INSTALLPROPERTY_VERSIONSTRING, version) !=
             ERROR_UNKNOWN_PRODUCT) {
             MsiService::SetQuietInternalUi();
             MsiConfigureProductW(m_code.c_str(), INSTALLLEVEL_DEFAULT, INSTALLSTATE_ABSENT);

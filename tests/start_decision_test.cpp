@@ -1,6 +1,6 @@
 // Version comparison, _wtoi-like number reading and the start decision rule.
 #include "config/TextNumber.h"
-#include "engine/StartDecision.h"
+#include "config/StartDecision.h"
 
 #include "TestSupport.h"
 

@@ -2,7 +2,7 @@
 // their rules. Input: two texts separated by '|', one byte per code unit
 // (bytes above 0x7F become code units above 0x7F).
 #include "config/TextNumber.h"
-#include "engine/StartDecision.h"
+#include "config/StartDecision.h"
 
 #include <cerrno>
 #include <climits>

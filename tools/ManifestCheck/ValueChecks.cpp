@@ -3,7 +3,7 @@
 #include "config/ManifestReader.h"
 #include "config/Sha256Text.h"
 #include "config/TextNumber.h"
-#include "engine/StartDecision.h"
+#include "config/StartDecision.h"
 
 namespace {
 

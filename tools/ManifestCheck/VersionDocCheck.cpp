@@ -5,7 +5,7 @@
 #include "ReadingOrder.h"
 #include "ValueChecks.h"
 
-#include "engine/StartDecision.h"
+#include "config/StartDecision.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 // Prints one line per installation and a summary line with the medians and
 // the ratios installer / msiexec and installer / bare.
 #include "config/InstallConfig.h"
+#include "config/ProductInfo.h"
 #include "engine/MsiService.h"
 #include "engine/PackageInstaller.h"
 #include "framework/Handles.h"
@@ -61,7 +62,7 @@ std::wstring ProductCodeOf(const std::wstring& package)
 bool IsInstalled(const std::wstring& code)
 {
     std::wstring version;
-    return MsiService::GetProductInfo(code, INSTALLPROPERTY_VERSIONSTRING, version) ==
+    return QueryProductInfo(code, INSTALLPROPERTY_VERSIONSTRING, version) ==
            ERROR_SUCCESS;
 }
 

@@ -1,4 +1,4 @@
-#include "engine/StartDecision.h"
+#include "config/StartDecision.h"
 
 #include "config/TextNumber.h"
 

@@ -1,4 +1,4 @@
-#include "engine/NameCompare.h"
+#include "config/NameCompare.h"
 
 #include <windows.h>
 

@@ -55,7 +55,7 @@ using NameEqualFn = bool (*)(const std::wstring&, const std::wstring&);
 
 // Folds only the ASCII letters A-Z; every other code unit must match exactly.
 // This is the portable default; the Windows build passes a comparison that
-// folds all letters (EqualNamesIgnoringCase in engine/NameCompare.h).
+// folds all letters (EqualNamesIgnoringCase in config/NameCompare.h).
 bool EqualIgnoringAsciiCase(const std::wstring& a, const std::wstring& b);
 
 // The start decision rule. nameEqual compares the installed product name with
