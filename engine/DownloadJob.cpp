@@ -94,6 +94,19 @@ void CDownloadJob::OnStatus(const DownloadStatusInfo& info)
     Report(copy);
 }
 
+// Reports the retry to come (state 6, with the bytes it continues from and
+// the wait) and waits; false when cancelled meanwhile.
+bool CDownloadJob::AnnounceAndWait(const CancelRequest& cancel, uint64_t received, uint32_t delayMs, uint32_t error)
+{
+    DownloadStatusInfo wait;
+    wait.state = TransferRetrying;
+    wait.received = received;
+    wait.retryDelayMs = delayMs;
+    wait.errorCode = error;
+    Report(wait);
+    return WaitBeforeRetry(cancel, delayMs);
+}
+
 // Waits before a retry: ends at once on cancellation, holds while paused.
 bool CDownloadJob::WaitBeforeRetry(const CancelRequest& cancel, uint32_t delayMs) const
 {
@@ -206,12 +219,8 @@ bool CDownloadJob::Fetch(const CancelRequest& cancel)
                 end.errorText = kErrDownloadFailed;
                 break;
             }
-            DownloadStatusInfo wait;
-            wait.state = TransferRetrying;
-            wait.retryDelayMs = RetryDelayMs(1, limits.firstRetryDelayMs, Jitter());
-            wait.errorCode = static_cast<uint32_t>(CRYPT_E_HASH_VALUE);
-            Report(wait);
-            if (!WaitBeforeRetry(cancel, wait.retryDelayMs)) {
+            if (!AnnounceAndWait(cancel, 0, RetryDelayMs(1, limits.firstRetryDelayMs, Jitter()),
+                                 static_cast<uint32_t>(CRYPT_E_HASH_VALUE))) {
                 cancelled = true;
                 break;
             }
@@ -243,20 +252,15 @@ bool CDownloadJob::Fetch(const CancelRequest& cancel)
         mostKept = std::max(mostKept, kept);
         if (failures >= maxAttempts)
             break;
-        DownloadStatusInfo wait;
-        wait.state = TransferRetrying;
-        wait.received = resumable ? kept : 0;
         // A connection that carried a good part of the file before it broke (a
         // proxy that cuts long transfers, a stall) is resumed at once; only
         // attempts that bring (almost) nothing wait, longer each time.
         const bool resumeAtOnce = resumable && newBytes >= kResumeAtOnceBytes && !verdict.hasRetryAfter;
-        wait.retryDelayMs =
+        const uint32_t delayMs =
             resumeAtOnce ? 0
                          : ChooseRetryDelay(verdict.hasRetryAfter, verdict.retryAfterMs, limits.maxRetryAfterMs,
                                             RetryDelayMs(failures, limits.firstRetryDelayMs, Jitter()));
-        wait.errorCode = AttemptError(*a, outcome);
-        Report(wait);
-        if (!WaitBeforeRetry(cancel, wait.retryDelayMs)) {
+        if (!AnnounceAndWait(cancel, resumable ? kept : 0, delayMs, AttemptError(*a, outcome))) {
             cancelled = true;
             break;
         }

@@ -71,6 +71,7 @@ private:
     void Report(DownloadStatusInfo& info);
     bool Fetch(const CancelRequest& cancel);
     bool WaitBeforeRetry(const CancelRequest& cancel, uint32_t delayMs) const;
+    bool AnnounceAndWait(const CancelRequest& cancel, uint64_t received, uint32_t delayMs, uint32_t error);
 
     std::wstring m_url;
     std::wstring m_localPath;

@@ -13,6 +13,30 @@ constexpr DWORD kFileReadSize = 256 * 1024;
 
 } // namespace
 
+bool AddFileBytes(IHashInput& hash, const std::wstring& path, uint64_t length)
+{
+    CFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file.IsValid())
+        return false;
+    std::vector<BYTE> buffer(kFileReadSize);
+    uint64_t left = length;
+    while (left > 0) {
+        const DWORD want = static_cast<DWORD>(std::min<uint64_t>(left, buffer.size()));
+        DWORD got = 0;
+        if (!ReadFile(file.Get(), buffer.data(), want, &got, nullptr))
+            return false;
+        // The end of the file: enough only when the whole file was asked for.
+        if (got == 0)
+            return length == CSha256::kAll;
+        if (!hash.Add(buffer.data(), got))
+            return false;
+        if (length != CSha256::kAll)
+            left -= got;
+    }
+    return true;
+}
+
 CSha256::CSha256()
 {
     Open();
@@ -70,32 +94,8 @@ bool CSha256::Add(const void* data, size_t size)
 
 bool CSha256::AddFile(const std::wstring& path, uint64_t length)
 {
-    CFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file.IsValid()) {
+    if (!AddFileBytes(*this, path, length))
         m_failed = true;
-        return false;
-    }
-    std::vector<BYTE> buffer(kFileReadSize);
-    uint64_t left = length;
-    while (left > 0) {
-        const DWORD want = static_cast<DWORD>(std::min<uint64_t>(left, buffer.size()));
-        DWORD got = 0;
-        if (!ReadFile(file.Get(), buffer.data(), want, &got, nullptr)) {
-            m_failed = true;
-            return false;
-        }
-        if (got == 0) {
-            // The end of the file: enough only when the whole file was asked for.
-            if (length != kAll)
-                m_failed = true;
-            break;
-        }
-        if (!Add(buffer.data(), got))
-            return false;
-        if (length != kAll)
-            left -= got;
-    }
     return !m_failed;
 }
 
@@ -148,19 +148,7 @@ bool CSha256Worker::Add(const void* data, size_t size)
 
 bool CSha256Worker::AddFile(const std::wstring& path, uint64_t length)
 {
-    CFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file.IsValid())
-        return false;
-    std::vector<BYTE> buffer(kFileReadSize);
-    while (length > 0) {
-        const DWORD want = static_cast<DWORD>(std::min<uint64_t>(length, buffer.size()));
-        DWORD got = 0;
-        if (!ReadFile(file.Get(), buffer.data(), want, &got, nullptr) || got == 0 || !Add(buffer.data(), got))
-            return false;
-        length -= got;
-    }
-    return true;
+    return AddFileBytes(*this, path, length);
 }
 
 void CSha256Worker::Work()

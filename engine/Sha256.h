@@ -93,6 +93,11 @@ private:
     std::thread m_thread;
 };
 
+// Gives `hash` the first `length` bytes of the file at path (all of it with
+// CSha256::kAll), read on the calling thread; false when the file cannot be
+// read that far.
+bool AddFileBytes(IHashInput& hash, const std::wstring& path, uint64_t length);
+
 // The digest of the whole file at path; false when it cannot be read.
 bool Sha256OfFile(const std::wstring& path, Sha256Digest& digest);
 
