@@ -5,6 +5,7 @@
 #include "engine/HttpTransfer.h"
 #include "engine/LaunchAsDesktopUser.h"
 #include "engine/RunOutcome.h"
+#include "framework/RunLog.h"
 #include "res/resource.h"
 
 #include <commctrl.h>
@@ -176,7 +177,8 @@ int CClientValidator::ShowMessage(const std::wstring& text, UINT type)
 {
     // The box stands alone: the dialog behind it has nothing more to show.
     ::ShowWindow(m_hWnd, SW_HIDE);
-    return ::MessageBoxW(m_hWnd, text.c_str(), Config().m_manifest.shortName.c_str(), type);
+    // A quiet run takes the answer that does not go on: no launch, OK to an error.
+    return RunMessageBox(m_hWnd, text, Config().m_manifest.shortName, type, DeclineAnswer(type));
 }
 
 bool ValidationRunOutcome(ValidationResult result, int decision, DWORD* code)

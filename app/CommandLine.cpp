@@ -14,32 +14,38 @@ std::string AsciiNarrow(const std::wstring& wide)
     return narrow;
 }
 
-void COptionTable::Add(const std::string& keyword, Handler handler)
+void COptionTable::Add(const std::string& keyword, Handler handler, ValueRule rule)
 {
-    m_handlers[keyword] = std::move(handler);
+    m_options[keyword] = Option{std::move(handler), rule};
+}
+
+const COptionTable::Option* COptionTable::FindOption(const std::string& keyword) const
+{
+    auto it = m_options.find(keyword);
+    return it == m_options.end() ? nullptr : &it->second;
 }
 
 const COptionTable::Handler* COptionTable::Find(const std::string& keyword) const
 {
-    auto it = m_handlers.find(keyword);
-    return it == m_handlers.end() ? nullptr : &it->second;
+    const Option* option = FindOption(keyword);
+    return option ? &option->handler : nullptr;
 }
 
 void COptionTable::Parse(const std::vector<std::wstring>& args, NarrowConverter toNarrow) const
 {
     static const std::wstring kNoValue;
     for (size_t i = 0; i < args.size(); ++i) {
-        const Handler* handler = Find(toNarrow(args[i]));
-        if (!handler || !*handler)
+        const Option* option = FindOption(toNarrow(args[i]));
+        if (!option || !option->handler)
             continue;
         const std::wstring* value = &kNoValue;
         if (i + 1 < args.size()) {
             const std::wstring& candidate = args[i + 1];
             // A value that starts with a backslash is refused (it would be a path fragment
             // rather than an option value); one that starts with a slash is taken.
-            if (!candidate.empty() && candidate[0] != L'\\')
+            if (!candidate.empty() && (candidate[0] != L'\\' || option->rule == ValueRule::Path))
                 value = &candidate;
         }
-        (*handler)(*value);
+        option->handler(*value);
     }
 }

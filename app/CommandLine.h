@@ -20,19 +20,34 @@ class COptionTable
 public:
     using Handler = std::function<void(const std::wstring& value)>;
 
+    // Which next argument an option takes as its value.
+    enum class ValueRule
+    {
+        NotBackslash, // any but one that starts with a backslash (a path fragment)
+        Path,         // any, so that a UNC path (\\server\share\...) can be the value
+    };
+
     // A later Add for the same keyword replaces the earlier handler.
-    void Add(const std::string& keyword, Handler handler);
+    void Add(const std::string& keyword, Handler handler, ValueRule rule = ValueRule::NotBackslash);
 
     // Null when the keyword is not an option.
     const Handler* Find(const std::string& keyword) const;
 
     // Runs the rules over the whole argument vector, index 0 (the program path) included:
     // every argument that is a keyword calls its handler with the next argument as value,
-    // or with an empty value when it is the last one, empty, or starts with a backslash.
+    // or with an empty value when it is the last one, empty, or starts with a backslash
+    // (unless the option takes a path).
     // The value argument is not consumed: it is examined as a keyword itself next.
     // Later occurrences of an option call the handler again, so the last one wins.
     void Parse(const std::vector<std::wstring>& args, NarrowConverter toNarrow) const;
 
 private:
-    std::map<std::string, Handler> m_handlers;
+    struct Option
+    {
+        Handler handler;
+        ValueRule rule = ValueRule::NotBackslash;
+    };
+    const Option* FindOption(const std::string& keyword) const;
+
+    std::map<std::string, Option> m_options;
 };

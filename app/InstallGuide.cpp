@@ -196,7 +196,9 @@ LRESULT CInstallGuide::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     return CPelDialog::WindowProc(msg, wParam, lParam);
 }
 
-DWORD OutcomeAfterMainDialog(bool reported, DWORD reportedCode)
+DWORD OutcomeAfterMainDialog(bool opened, bool reported, DWORD reportedCode)
 {
+    if (!opened)
+        return RunOutcomeFailed;
     return reported ? reportedCode : static_cast<DWORD>(RunOutcomeCancelled);
 }

@@ -67,6 +67,7 @@ private:
     bool m_bCentred = false;
 };
 
-// The run outcome once the main dialog has ended: what was reported, or a cancellation when
-// the dialog ended without any report (the user closed it before the run could finish).
-DWORD OutcomeAfterMainDialog(bool reported, DWORD reportedCode);
+// The run outcome once the main dialog has ended: a failure when it never opened (nothing
+// could be installed), else what was reported, or a cancellation when the dialog ended
+// without any report (the user closed it before the run could finish).
+DWORD OutcomeAfterMainDialog(bool opened, bool reported, DWORD reportedCode);

@@ -1,11 +1,13 @@
 #include "app/PelMasterInstallerApp.h"
 
 #include "app/InstallGuide.h"
+#include "app/RunLogHeader.h"
 
 #include "config/InstallConfig.h"
 #include "controls/Theme.h"
 #include "engine/RunOutcome.h"
 #include "framework/Dialog.h"
+#include "framework/RunLog.h"
 #include "res/resource.h"
 
 #include <objbase.h>
@@ -29,16 +31,33 @@ CPelMasterInstallerApp::CPelMasterInstallerApp()
     m_options.Add("/n", [this](const std::wstring&) { m_bSkipValidation = 1; });
     m_options.Add("/l", [this](const std::wstring&) { m_bLaunchAfterInstall = 1; });
     m_options.Add("/lang", [this](const std::wstring& value) { m_strLanguage = value; });
+    m_options.Add("/quiet", [this](const std::wstring&) {
+        m_bQuiet = 1;
+        m_bSilent = 1;
+    });
+    m_options.Add("/log", [this](const std::wstring& value) { m_strLogPath = value; },
+                  COptionTable::ValueRule::Path);
 }
 
 bool CPelMasterInstallerApp::InitInstance()
 {
-    if (!ClaimSingleInstance())
+    if (!ClaimSingleInstance()) {
+        // The log this run was given (if any) belongs to the running installer.
+        OpenRunLog(std::wstring(), kRunLogBaseName);
+        LogLine(L"Another installer is running; it was brought to the front and this run "
+                L"does nothing.");
+        ReportRunOutcome(RunOutcomeAlreadyRunning);
         return false;
+    }
     CWinApp::InitInstance();
     ParseCommandLine();
-    if (!RegisterMainWindowClass())
+    StartRunLog();
+    if (!RegisterMainWindowClass()) {
+        LogLine(L"The main window class cannot be registered (error " +
+                std::to_wstring(::GetLastError()) + L").");
+        ReportRunOutcome(RunOutcomeFailed);
         return false;
+    }
     InitThemePalette();
     CreateSharedFonts();
     // Whatever the manifest load leaves in the install model is what later stages work with.
@@ -61,7 +80,37 @@ int CPelMasterInstallerApp::ExitInstance()
     CWinApp::ExitInstance();
     // Deployment tools running the installer unattended learn from the exit code how the
     // run ended.
-    return static_cast<int>(GetRunOutcome());
+    const DWORD outcome = GetRunOutcome();
+    LogFinalLine(L"Run ended, exit code " + DescribeRunOutcome(outcome));
+    return static_cast<int>(outcome);
+}
+
+void CPelMasterInstallerApp::StartRunLog()
+{
+    SetQuietRun(m_bQuiet != 0);
+    std::wstring problem;
+    OpenRunLog(m_strLogPath, kRunLogBaseName, &problem);
+    WriteRunLogHeader(OptionsText());
+    if (!problem.empty())
+        TraceLine(problem + L"\r\n");
+}
+
+std::wstring CPelMasterInstallerApp::OptionsText() const
+{
+    std::wstring text;
+    auto add = [&text](bool on, const wchar_t* name) {
+        if (on)
+            text += std::wstring(text.empty() ? L"" : L" ") + name;
+    };
+    add(m_bQuiet != 0, L"/quiet");
+    add(m_bSilent != 0, L"/s");
+    add(m_bSkipValidation != 0, L"/n");
+    add(m_bLaunchAfterInstall != 0, L"/l");
+    if (!m_strLanguage.empty())
+        text += std::wstring(text.empty() ? L"" : L" ") + L"/lang " + m_strLanguage;
+    if (!m_strLogPath.empty())
+        text += std::wstring(text.empty() ? L"" : L" ") + L"/log " + m_strLogPath;
+    return text.empty() ? L"none" : text;
 }
 
 void CPelMasterInstallerApp::ApplyArguments(const std::vector<std::wstring>& args)
@@ -133,15 +182,19 @@ void CPelMasterInstallerApp::RunMainDialog()
 {
     // Shell automation used later in the run needs COM on this thread.
     HRESULT hr = ::CoInitialize(nullptr);
+    bool opened = false;
     {
         CInstallGuide guide(MainDialogRunFlags());
         m_pMainWnd = &guide;
         guide.DoModal();
         m_pMainWnd = nullptr;
+        opened = guide.WasModalWindowCreated();
     }
+    if (!opened)
+        LogLine(L"The main window cannot be created (error " + std::to_wstring(::GetLastError()) + L").");
     // Whoever ends the run reports how it ended; a dialog that ended without a report was
     // closed by the user before anything was decided.
-    ReportRunOutcome(OutcomeAfterMainDialog(IsRunOutcomeReported(), GetRunOutcome()));
+    ReportRunOutcome(OutcomeAfterMainDialog(opened, IsRunOutcomeReported(), GetRunOutcome()));
     // Only a successful CoInitialize (S_OK or S_FALSE) is balanced; a failed one, e.g. a
     // thread already in another apartment, must not be undone by us.
     if (SUCCEEDED(hr))
@@ -171,10 +224,14 @@ void CPelMasterInstallerApp::LaunchNewInstaller()
     const bool trusted = held.IsValid() && MayStartSuccessor(path, m_validator.GetSuccessorDownload(), reason);
     if (!held.IsValid())
         reason = L"successor installer: open for writing elsewhere";
-    ::OutputDebugStringW((L"TRACE_DEBUG: " + reason + L"\r\n").c_str());
+    TraceLine(L"TRACE_DEBUG: " + reason + L"\r\n");
     HINSTANCE started = nullptr;
-    if (trusted)
-        started = ::ShellExecuteW(nullptr, L"open", path.c_str(), kNewInstallerArguments, nullptr, SW_SHOWNORMAL);
+    const wchar_t* arguments = m_bQuiet ? kQuietNewInstallerArguments : kNewInstallerArguments;
+    if (trusted) {
+        started = ::ShellExecuteW(nullptr, L"open", path.c_str(), arguments, nullptr, SW_SHOWNORMAL);
+        LogLine(L"Starting the newer installer: \"" + path + L"\" " + arguments + L" (result " +
+                std::to_wstring(reinterpret_cast<INT_PTR>(started)) + L")");
+    }
     held.Reset();
     if (!trusted)
         DiscardNewInstaller(path);
@@ -182,8 +239,7 @@ void CPelMasterInstallerApp::LaunchNewInstaller()
         std::wstring caption = ExecutableBaseName();
         // The run did not end as it should: the product was neither installed nor updated.
         ReportRunOutcome(RunOutcomeFailed);
-        ::MessageBoxW(nullptr, L"The updater cannot be launched!", caption.c_str(),
-                      MB_OK | MB_ICONERROR);
+        RunMessageBox(nullptr, L"The updater cannot be launched!", caption, MB_OK | MB_ICONERROR, IDOK);
     }
 }
 

@@ -16,6 +16,10 @@ inline constexpr wchar_t kInstallerSemaphoreName[] = L"QuilloVaroInstaller_70";
 inline constexpr wchar_t kMainWindowClassName[] = L"PelMasterInstallerClassName";
 // Arguments given to a newer installer started at shut-down: it must not check itself again.
 inline constexpr wchar_t kNewInstallerArguments[] = L"/n";
+// ... and to one that replaces a quiet run, which must stay quiet.
+inline constexpr wchar_t kQuietNewInstallerArguments[] = L"/n /quiet";
+// The name the default run log starts with (%TEMP%\PelWebInstaller_<time>.log).
+inline constexpr wchar_t kRunLogBaseName[] = L"PelWebInstaller";
 
 class CPelMasterInstallerApp : public CWinApp
 {
@@ -38,6 +42,8 @@ public:
     int m_bSkipValidation = 0;     // /n
     int m_bLaunchAfterInstall = 0; // /l
     std::wstring m_strLanguage;    // /lang value
+    int m_bQuiet = 0;              // /quiet: silent, and no window or message box at all
+    std::wstring m_strLogPath;     // /log value: where the run log goes
     CClientValidator m_validator;
 
 protected:
@@ -60,6 +66,9 @@ protected:
     virtual void DeleteSharedFonts();
 
 private:
+    // Opens the run log where /log says (else the default place) and writes its header.
+    void StartRunLog();
+    std::wstring OptionsText() const;
     void LaunchNewInstaller();
 
     COptionTable m_options;

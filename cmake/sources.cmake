@@ -17,6 +17,7 @@ set(PEL_CORE_SOURCES
     xml/XmlEncodingNames.cpp
     xml/XmlEncodingSniff.cpp
     app/CommandLine.cpp
+    framework/LogText.cpp
     config/UIStringTable.cpp
     config/UITextFormat.cpp
     panels/InstallFolderRules.cpp

@@ -8,6 +8,7 @@
 #include "config/RegistryKey.h"
 #include "config/StartDecision.h"
 #include "config/VersionDocument.h"
+#include "framework/RunLog.h"
 #include "xml/XmlDocument.h"
 
 #include <utility>
@@ -19,7 +20,7 @@ constexpr DWORD kLongestPathChars = 32768;
 
 void ShowProblemBox(const std::wstring& text)
 {
-    ::MessageBoxW(nullptr, text.c_str(), nullptr, MB_OK);
+    RunMessageBox(nullptr, text, std::wstring(), MB_OK, IDOK);
 }
 
 } // namespace

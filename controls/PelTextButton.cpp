@@ -2,6 +2,7 @@
 
 #include "controls/Dpi.h"
 #include "controls/Palette.h"
+#include "framework/RunLog.h"
 
 #include <d2d1.h>
 #include <dwrite.h>
@@ -122,7 +123,7 @@ bool CPelTextButton::CreateDeviceResources()
         FAILED(::D2D1CreateFactory(D2D1_FACTORY_TYPE_MULTI_THREADED, __uuidof(ID2D1Factory),
                                    nullptr, m_factory.ReceiveVoid()))) {
         m_factory.Reset();
-        ::OutputDebugStringW(L"Failed to cread Direct2D Factory");
+        TraceLine(L"Failed to cread Direct2D Factory");
         return false;
     }
     if (!m_renderTarget) {
@@ -135,7 +136,7 @@ bool CPelTextButton::CreateDeviceResources()
             D2D1_FEATURE_LEVEL_DEFAULT};
         if (FAILED(m_factory->CreateDCRenderTarget(&props, m_renderTarget.Receive()))) {
             m_renderTarget.Reset();
-            ::OutputDebugStringW(L"Failed to cread Direct2D Render Target");
+            TraceLine(L"Failed to cread Direct2D Render Target");
             return false;
         }
     }
@@ -143,7 +144,7 @@ bool CPelTextButton::CreateDeviceResources()
         FAILED(::DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
                                      reinterpret_cast<IUnknown**>(m_writeFactory.Receive())))) {
         m_writeFactory.Reset();
-        ::OutputDebugStringW(L"Failed to cread Direct2D Write Factory");
+        TraceLine(L"Failed to cread Direct2D Write Factory");
         return false;
     }
     if (!m_textFormat) {

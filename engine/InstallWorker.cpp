@@ -9,6 +9,7 @@
 #include "engine/Prerequisites.h"
 #include "engine/ProgramTrust.h"
 #include "engine/Sha256.h"
+#include "framework/RunLog.h"
 
 #include <shlwapi.h>
 
@@ -198,7 +199,7 @@ void CInstallWorker::RunWorker()
         if (m_state.failureKind == kFailureServerUnusable) {
             const std::wstring text =
                 config.m_uiStrings.GetUIString(IDS_ERR_CONNECT_DOWNLOAD_SERVER);
-            MessageBoxW(nullptr, text.c_str(), config.m_manifest.shortName.c_str(), MB_ICONERROR);
+            RunMessageBox(nullptr, text, config.m_manifest.shortName, MB_ICONERROR, IDOK);
         }
         status.SetStatus(Failed, -1, 0);
     }
@@ -233,8 +234,7 @@ bool CInstallWorker::RecheckVersion()
     else if (decision == kDecisionAnotherVersion)
         text = config.m_uiStrings.GetUIString(IDS_ERR_INSTALLED_ANOTHER_VERSION);
     if (!text.empty())
-        MessageBoxW(m_state.ownerWindow, text.c_str(), kRecheckCaption,
-                    MB_ICONERROR | MB_OKCANCEL);
+        RunMessageBox(m_state.ownerWindow, text, kRecheckCaption, MB_ICONERROR | MB_OKCANCEL, IDCANCEL);
     return false;
 }
 
@@ -296,7 +296,7 @@ bool CInstallWorker::InstallItems()
             continue;
         held.push_back(HoldProgramFile(item.localPath));
         if (!held.back().IsValid() || !FileMatchesSha256(item.localPath, item.sha256)) {
-            OutputDebugStringW((L"TRACE_DEBUG: " + item.localPath + L" does not match its hash\r\n").c_str());
+            TraceLine(L"TRACE_DEBUG: " + item.localPath + L" does not match its hash\r\n");
             return false;
         }
     }

@@ -3,6 +3,7 @@
 #include "config/InstallConfig.h"
 #include "engine/InstallStatus.h"
 #include "engine/MsiService.h"
+#include "framework/RunLog.h"
 
 #include <msi.h>
 
@@ -18,11 +19,16 @@ constexpr UINT kBoxStyleMask = 0x00FFFFFF;
 // The parser's answers are the protocol's own.
 static_assert(kProgressOk == IDOK && kProgressCancel == IDCANCEL, "external UI answers");
 
-void WriteToDebugger(LPCWSTR text)
+// Every message goes to the debugger output; all but the progress messages (many per
+// second, and in the service's own log beside ours) go to the run log too.
+void WriteToDebugger(LPCWSTR text, UINT messageType)
 {
     std::wstring line = L"\r\n ";
     line += text;
-    OutputDebugStringW(line.c_str());
+    if ((messageType & kMessageTypeMask) == INSTALLMESSAGE_PROGRESS)
+        OutputDebugStringW(line.c_str());
+    else
+        TraceLine(line);
 }
 
 // The service's error is the user's to answer; a Cancel is remembered so
@@ -30,7 +36,8 @@ void WriteToDebugger(LPCWSTR text)
 int ShowServiceMessage(InstallerProgressState& state, LPCWSTR text, UINT style)
 {
     const std::wstring& caption = TheInstallConfig().m_manifest.shortName;
-    const int answer = MessageBoxW(state.ownerWindow, text, caption.c_str(), style);
+    // A quiet run answers the service's error as declined (Cancel, Abort or No).
+    const int answer = RunMessageBox(state.ownerWindow, text, caption, style, DeclineAnswer(style));
     if (answer == IDCANCEL)
         state.failureKind = kFailureErrorBoxCancelled;
     return answer;
@@ -64,7 +71,7 @@ int WINAPI InstallerUiHandler(LPVOID context, UINT messageType, LPCWSTR text)
     }
     if (!text)
         return 0;
-    WriteToDebugger(text);
+    WriteToDebugger(text, messageType);
 
     const UINT style = messageType & kBoxStyleMask;
     switch (messageType & kMessageTypeMask) {

@@ -5,6 +5,7 @@
 #include "engine/ProgramTrust.h"
 #include "engine/RunOutcome.h"
 #include "framework/Handles.h"
+#include "framework/RunLog.h"
 
 #include <windows.h>
 #include <shlwapi.h>
@@ -43,7 +44,7 @@ void WriteInstallFailure(UINT result)
     wchar_t line[96];
     wsprintfW(line, L"TRACE_DEBUG: MSI Installation failed. Error Code: %d\r\n",
               static_cast<int>(result));
-    OutputDebugStringW(line);
+    TraceLine(line);
 }
 
 } // namespace
@@ -62,7 +63,7 @@ bool InstallPackage(InstallerProgressState& state, const InstallItem& item)
             reason += L"; but it is open for writing elsewhere: not started";
             trusted = false;
         }
-        OutputDebugStringW((L"TRACE_DEBUG: setup program " + reason + L"\r\n").c_str());
+        TraceLine(L"TRACE_DEBUG: setup program " + reason + L"\r\n");
         if (!trusted)
             return false;
         RunSetupProgram(item);

@@ -42,3 +42,16 @@ void ResetRunOutcomeForTesting()
     g_reported = false;
     g_reboot = false;
 }
+
+std::wstring DescribeRunOutcome(DWORD code)
+{
+    const wchar_t* meaning = L"unknown";
+    switch (code) {
+    case RunOutcomeSuccess: meaning = L"installed, or nothing to do"; break;
+    case RunOutcomeCancelled: meaning = L"cancelled"; break;
+    case RunOutcomeFailed: meaning = L"failed"; break;
+    case RunOutcomeRebootRequired: meaning = L"installed; a restart is needed"; break;
+    case RunOutcomeAlreadyRunning: meaning = L"another installer is running"; break;
+    }
+    return std::to_wstring(code) + L" (" + meaning + L")";
+}

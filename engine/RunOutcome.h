@@ -3,6 +3,8 @@
 //   0     installed, or nothing to do
 //   1602  cancelled by the user (ERROR_INSTALL_USEREXIT)
 //   1603  failed (ERROR_INSTALL_FAILURE)
+//   1618  another installer was running; it was brought to the front and this one did
+//         nothing (ERROR_INSTALL_ALREADY_RUNNING)
 //   3010  installed; a package asked for a restart (ERROR_SUCCESS_REBOOT_REQUIRED)
 // Written on the user-interface thread by whoever ends the run, and by the worker for the
 // restart request; read once at shut-down.
@@ -10,13 +12,19 @@
 
 #include <windows.h>
 
+#include <string>
+
 enum RunOutcomeCode : DWORD
 {
     RunOutcomeSuccess = ERROR_SUCCESS,
     RunOutcomeCancelled = ERROR_INSTALL_USEREXIT,
     RunOutcomeFailed = ERROR_INSTALL_FAILURE,
     RunOutcomeRebootRequired = ERROR_SUCCESS_REBOOT_REQUIRED,
+    RunOutcomeAlreadyRunning = ERROR_INSTALL_ALREADY_RUNNING,
 };
+
+// "0 (installed, or nothing to do)": the code with what it means, for the run log.
+std::wstring DescribeRunOutcome(DWORD code);
 
 // Records how the run ended; a later report replaces an earlier one.
 void ReportRunOutcome(DWORD code);

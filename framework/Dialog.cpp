@@ -1,5 +1,7 @@
 #include "framework/Dialog.h"
 
+#include "framework/RunLog.h"
+
 CDialog::CDialog(UINT templateId, HWND parent) : m_nIDTemplate(templateId), m_hParent(parent) {}
 
 HWND CDialog::CreateFromTemplate(HWND parent)
@@ -26,6 +28,7 @@ INT_PTR CDialog::DoModal()
         return -1;
     m_bEndModal = false;
     m_bKeepHidden = false;
+    m_bModalCreated = false;
     m_nModalResult = -1;
 
     // The owner is disabled before the dialog exists, so that whatever OnInitDialog shows is
@@ -35,9 +38,17 @@ INT_PTR CDialog::DoModal()
     if (reenableOwner)
         ::EnableWindow(owner, FALSE);
 
+    // A run without anyone at the screen creates no window anyone could see: a top-level
+    // dialog becomes a message-only window, which is never shown and is not among the
+    // desktop's windows, yet has its messages, timers and child windows as before.
+    HWND parent = m_hParent;
+    if (!parent && IsQuietRun())
+        parent = HWND_MESSAGE;
+
     // EndDialog called from OnInitDialog must already count as a modal end.
     m_bInModalLoop = true;
-    HWND hwnd = CreateFromTemplate(m_hParent);
+    HWND hwnd = CreateFromTemplate(parent);
+    m_bModalCreated = hwnd && m_hWnd;
     if (hwnd && !m_hWnd)
         ::DestroyWindow(hwnd); // created, but the object could not attach to it
     else if (hwnd) {

@@ -21,6 +21,10 @@ public:
     // created or was destroyed without EndDialog.
     INT_PTR DoModal();
 
+    // Whether the last DoModal got its window (false when the template or a window class
+    // was missing, or OnInitDialog's creation failed).
+    bool WasModalWindowCreated() const { return m_bModalCreated; }
+
     // Creates the dialog modeless, as a child or owned window of parent.
     bool Create(HWND parent);
 
@@ -52,5 +56,6 @@ private:
     bool m_bInModalLoop = false;
     bool m_bEndModal = false;
     bool m_bKeepHidden = false;
+    bool m_bModalCreated = false;
     INT_PTR m_nModalResult = -1;
 };

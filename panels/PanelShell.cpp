@@ -3,6 +3,7 @@
 #include "config/InstallConfig.h"
 #include "engine/LaunchAsDesktopUser.h"
 #include "panels/PanelText.h"
+#include "framework/RunLog.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -46,8 +47,7 @@ private:
 bool OpenWebAddress(const std::wstring& url)
 {
     if (!IsWebAddress(url)) {
-        const std::wstring note = L"Link not opened (not an http or https address): " + url + L"\n";
-        ::OutputDebugStringW(note.c_str());
+        TraceLine(L"Link not opened (not an http or https address): " + url + L"\n");
         return false;
     }
     if (WebAddressOpener()) {
@@ -58,10 +58,7 @@ bool OpenWebAddress(const std::wstring& url)
     // rights (and, after an over-the-shoulder elevation, the administrator's account).
     CComThreadUse com;
     if (!OpenAsDesktopUser(url)) {
-        const std::wstring note =
-            L"Link not opened (no desktop shell took it to open as the signed-in user): " + url +
-            L"\n";
-        ::OutputDebugStringW(note.c_str());
+        TraceLine(L"Link not opened (no desktop shell took it to open as the signed-in user): " + url + L"\n");
         return false;
     }
     return true;

@@ -8,6 +8,7 @@
 #include "engine/RunOutcome.h"
 #include "panels/InstallFolderRules.h"
 #include "panels/PanelShell.h"
+#include "framework/RunLog.h"
 
 #include <shellapi.h>
 
@@ -412,7 +413,7 @@ bool CSettingPanel::CanClose()
 {
     const std::wstring text = Text(IDS_MESSAGE_CANCELNOTICE);
     const std::wstring& caption = TheInstallConfig().m_manifest.shortName;
-    if (::MessageBoxW(m_hWnd, text.c_str(), caption.c_str(), MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
+    if (RunMessageBox(m_hWnd, text, caption, MB_YESNO | MB_ICONEXCLAMATION, IDNO) != IDYES)
         return false;
     ReportRunOutcome(RunOutcomeCancelled);
     return true;

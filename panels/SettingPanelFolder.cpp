@@ -5,6 +5,7 @@
 #include "config/InstallConfig.h"
 #include "config/UITextFormat.h"
 #include "panels/InstallFolderRules.h"
+#include "framework/RunLog.h"
 
 #include <shlwapi.h>
 
@@ -94,7 +95,7 @@ void CSettingPanel::RefuseFolder(const std::wstring& path)
 {
     const ManifestInfo& manifest = TheInstallConfig().m_manifest;
     std::wstring message = FormatUIText(Text(IDS_ERR_CREATE_FOLDER_FAILED), {path});
-    ::MessageBoxW(m_hWnd, message.c_str(), manifest.shortName.c_str(), MB_ICONWARNING | MB_OK);
+    RunMessageBox(m_hWnd, message, manifest.shortName, MB_ICONWARNING | MB_OK, IDOK);
     SetFolderText(TheInstallConfig().m_strInstallFolder);
 }
 

@@ -8,6 +8,7 @@
 #include "engine/RunOutcome.h"
 #include "panels/PanelShell.h"
 #include "panels/PanelText.h"
+#include "framework/RunLog.h"
 
 namespace {
 
@@ -173,8 +174,9 @@ bool CStatusPanel::CheckRunningApplications(const std::wstring& caption, HWND ow
             return true;
         const std::wstring message =
             RunningProgramsMessage(UIText(IDS_CLOSE_RUNNING_APPS), running);
-        const int answer = ::MessageBoxW(owner, message.c_str(), caption.c_str(),
-                                         MB_ICONWARNING | MB_RETRYCANCEL);
+        // A quiet run cannot wait for the programs to close: it gives up, and the log
+        // names them.
+        const int answer = RunMessageBox(owner, message, caption, MB_ICONWARNING | MB_RETRYCANCEL, IDCANCEL);
         // Only Retry looks again; Cancel, or a box that could not be shown, gives up.
         if (answer != IDRETRY)
             return false;
@@ -295,7 +297,7 @@ bool CStatusPanel::CanClose()
     const std::wstring caption = TheInstallConfig().m_manifest.shortName;
     m_bAsking = true;
     const int answer =
-        ::MessageBoxW(m_hWnd, text.c_str(), caption.c_str(), MB_YESNO | MB_ICONEXCLAMATION);
+        RunMessageBox(m_hWnd, text, caption, MB_YESNO | MB_ICONEXCLAMATION, IDNO);
     m_bAsking = false;
     if (answer == IDYES) {
         const uint32_t state = status.GetState();

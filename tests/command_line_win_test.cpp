@@ -79,6 +79,19 @@ TEST(ApplicationOptions, RulesApplyThroughTheApplication)
     CPelMasterInstallerApp lookAlike;
     lookAlike.ApplyArguments({L"x.exe", L"\xFF0F\xFF53"});
     EXPECT_EQ(0, lookAlike.m_bSilent);
+
+    // /quiet is silent too; /log takes a UNC path, which other values may not start like.
+    CPelMasterInstallerApp quiet;
+    quiet.ApplyArguments(SplitCommandLine(L"x.exe /quiet /log \\\\server\\logs\\run.log /QUIET"));
+    EXPECT_EQ(1, quiet.m_bQuiet);
+    EXPECT_EQ(1, quiet.m_bSilent);
+    EXPECT_EQ(L"\\\\server\\logs\\run.log", quiet.m_strLogPath);
+
+    CPelMasterInstallerApp capitalQuiet;
+    capitalQuiet.ApplyArguments(SplitCommandLine(L"x.exe /Quiet /LOG x.log"));
+    EXPECT_EQ(0, capitalQuiet.m_bQuiet);
+    EXPECT_EQ(0, capitalQuiet.m_bSilent);
+    EXPECT_EQ(L"", capitalQuiet.m_strLogPath);
 }
 
 TEST(NewInstallerLaunch, OnlyAnExistingFileAfterRunNewInstaller)

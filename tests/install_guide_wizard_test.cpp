@@ -195,7 +195,7 @@ TEST_F(InstallGuideWizardTest, CaptionCloseOnTheSettingsPanelAsksAndNoKeepsTheWi
     EXPECT_TRUE(keptAfterNo);
     EXPECT_FALSE(reportedAfterNo);
     EXPECT_EQ(result, IDCANCEL);
-    EXPECT_EQ(OutcomeAfterMainDialog(IsRunOutcomeReported(), GetRunOutcome()), 1602u);
+    EXPECT_EQ(OutcomeAfterMainDialog(true, IsRunOutcomeReported(), GetRunOutcome()), 1602u);
 }
 
 } // namespace

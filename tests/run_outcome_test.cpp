@@ -31,12 +31,13 @@ InstallItem CmdExiting(int code)
 
 TEST_F(RunOutcomeTest, MainDialogEndingWithoutAReportCountsAsCancelled)
 {
-    EXPECT_EQ(OutcomeAfterMainDialog(false, RunOutcomeSuccess), 1602u);
-    EXPECT_EQ(OutcomeAfterMainDialog(false, RunOutcomeFailed), 1602u);
-    EXPECT_EQ(OutcomeAfterMainDialog(true, RunOutcomeSuccess), 0u);
-    EXPECT_EQ(OutcomeAfterMainDialog(true, RunOutcomeFailed), 1603u);
-    EXPECT_EQ(OutcomeAfterMainDialog(true, RunOutcomeRebootRequired), 3010u);
-    EXPECT_EQ(OutcomeAfterMainDialog(true, RunOutcomeCancelled), 1602u);
+    EXPECT_EQ(OutcomeAfterMainDialog(true, false, RunOutcomeSuccess), 1602u);
+    EXPECT_EQ(OutcomeAfterMainDialog(true, false, RunOutcomeFailed), 1602u);
+    EXPECT_EQ(OutcomeAfterMainDialog(true, true, RunOutcomeSuccess), 0u);
+    EXPECT_EQ(OutcomeAfterMainDialog(true, true, RunOutcomeFailed), 1603u);
+    EXPECT_EQ(OutcomeAfterMainDialog(true, true, RunOutcomeRebootRequired), 3010u);
+    EXPECT_EQ(OutcomeAfterMainDialog(true, true, RunOutcomeCancelled), 1602u);
+    EXPECT_EQ(OutcomeAfterMainDialog(false, false, RunOutcomeSuccess), 1603u);
 }
 
 TEST_F(RunOutcomeTest, OnlyResult3010IsARestartRequest)

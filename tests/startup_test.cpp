@@ -78,8 +78,13 @@ protected:
     {
         ASSERT_FALSE(SemaphoreExists()) << "another installer is running";
         ::UnregisterClassW(kMainWindowClassName, ::GetModuleHandleW(nullptr));
+        ResetRunOutcomeForTesting();
     }
-    void TearDown() override { ::UnregisterClassW(kMainWindowClassName, ::GetModuleHandleW(nullptr)); }
+    void TearDown() override
+    {
+        ::UnregisterClassW(kMainWindowClassName, ::GetModuleHandleW(nullptr));
+        ResetRunOutcomeForTesting();
+    }
 };
 
 TEST_F(StartupOrder, RunsTheStagesInOrderThenShutsDown)
@@ -142,7 +147,7 @@ TEST_F(StartupOrder, FailedClassRegistrationEndsStartup)
     ASSERT_NE(0, ::RegisterClassW(&wc));
 
     CRecordingApp app;
-    app.Run(nullptr);
+    EXPECT_EQ(static_cast<int>(RunOutcomeFailed), app.Run(nullptr));
     EXPECT_EQ((Stages{"single-instance", "command-line", "register-class", "delete-fonts"}),
               app.stages);
 }
@@ -186,7 +191,7 @@ TEST_F(StartupOrder, SecondInstanceActivatesTheFirstAndEnds)
     ASSERT_TRUE(::IsIconic(running));
 
     CRecordingApp app;
-    EXPECT_EQ(0, app.Run(nullptr));
+    EXPECT_EQ(static_cast<int>(RunOutcomeAlreadyRunning), app.Run(nullptr)); // 1618: this run did nothing
     EXPECT_EQ((Stages{"single-instance", "delete-fonts"}), app.stages);
     EXPECT_FALSE(::IsIconic(running));
     EXPECT_FALSE(app.m_hInstanceSemaphore.IsValid()); // its handle was closed at shut-down
@@ -276,7 +281,7 @@ protected:
                ::GetTickCount() - start < 15000)
             ownWindow = ownWindow || MainWindowsOf(second.pid) > 0;
         EXPECT_FALSE(ownWindow);
-        EXPECT_EQ(0, WaitExitCode(second.handle.Get(), 100));
+        EXPECT_EQ(1618, WaitExitCode(second.handle.Get(), 100)); // the second run did nothing
         EXPECT_EQ(1, MainWindowsOf(m_first.pid));
     }
 
