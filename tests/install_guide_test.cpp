@@ -10,8 +10,7 @@
 #include "panels/GuidePanel.h"
 #include "res/resource.h"
 #include "CaptureTestSupport.h"
-#include "InstallGuideTestSupport.h"
-#include "ControlHostTestSupport.h"
+#include "HostTestSupport.h"
 #include "WinTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -25,10 +24,10 @@ using testing_support::CaptureClient;
 using testing_support::InstallerExePath;
 using testing_support::NearColour;
 using testing_support::PumpMessages;
-using guide_test::CGuideTemplate;
-using guide_test::CModalScript;
-using guide_test::CTemplateWords;
-using guide_test::Installer;
+using testing_support::CGuideTemplate;
+using testing_support::CModalScript;
+using testing_support::CTemplateWords;
+using testing_support::InstallerModule;
 
 namespace {
 
@@ -64,8 +63,8 @@ public:
     explicit CTestPanel(int index, UINT templateId = IDD_SUCCESS_PANEL)
         : CGuidePanel(templateId), m_index(index)
     {
-        SetResourceInstance(Installer());
-        SetImageModule(Installer());
+        SetResourceInstance(InstallerModule());
+        SetImageModule(InstallerModule());
     }
 
     SIZE GetPanelSize() override { return m_bOwnSize ? m_size : CGuidePanel::GetPanelSize(); }
@@ -115,8 +114,8 @@ public:
     explicit CTestGuide(const PanelRunFlags& flags, int panelCount = 3) : CInstallGuide(flags)
     {
         InitModalIndirect(m_template.Get());
-        SetImageModule(Installer());
-        SetIconModule(Installer());
+        SetImageModule(InstallerModule());
+        SetIconModule(InstallerModule());
         SetPanelFactory([this, panelCount](int index) -> std::shared_ptr<CGuidePanel> {
             if (index >= panelCount)
                 return nullptr;
@@ -172,7 +171,7 @@ class InstallGuideTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_NE(nullptr, Installer());
+        ASSERT_NE(nullptr, InstallerModule());
         SetScreenDpiForTesting(96, 96);
         InitThemePalette();
         CTestPanel::order.clear();
@@ -579,8 +578,8 @@ double LogoMatch(const CapturedImage& image, const CImageWrapper& logo, COLORREF
 void CheckLogoAt(int dpi, int expectedId, int otherId)
 {
     SetScreenDpiForTesting(dpi, dpi);
-    auto logo = LoadPngResource(expectedId, Installer());
-    auto other = LoadPngResource(otherId, Installer());
+    auto logo = LoadPngResource(expectedId, InstallerModule());
+    auto other = LoadPngResource(otherId, InstallerModule());
     ASSERT_TRUE(logo && logo->HasBitmap());
     ASSERT_TRUE(other && other->HasBitmap());
 
@@ -651,10 +650,10 @@ TEST_F(InstallGuideTest, BackgroundPaintsContentAndKeepsNoGdiObjects)
     EXPECT_TRUE(image.AllColour(RECT{10, 20, 60, 50}, RGB(200, 30, 40)));
     EXPECT_TRUE(image.AllColour(RECT{0, 0, 10, 20}, Palette().WindowBackground));
 
-    int before = testing_support::CountGdiObjects();
+    int before = testing_support::CountLiveGdiObjects();
     for (int i = 0; i < 200; ++i)
         ::RedrawWindow(panel, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-    EXPECT_LE(testing_support::CountGdiObjects(), before + 2);
+    EXPECT_LE(testing_support::CountLiveGdiObjects(), before + 2);
 }
 
 } // namespace

@@ -13,8 +13,7 @@
 #include "panels/SuccessPanel.h"
 #include "res/resource.h"
 #include "CaptureTestSupport.h"
-#include "InstallGuideTestSupport.h"
-#include "PanelHostTestSupport.h"
+#include "HostTestSupport.h"
 #include "WinTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -22,9 +21,9 @@
 #include <memory>
 #include <string>
 
-using guide_test::CGuideTemplate;
-using guide_test::CModalScript;
-using guide_test::Installer;
+using testing_support::CGuideTemplate;
+using testing_support::CModalScript;
+using testing_support::InstallerModule;
 
 namespace {
 
@@ -37,8 +36,8 @@ public:
     explicit CWizardGuide(const PanelRunFlags& flags) : CInstallGuide(flags)
     {
         InitModalIndirect(m_template.Get());
-        SetImageModule(Installer());
-        SetIconModule(Installer());
+        SetImageModule(InstallerModule());
+        SetIconModule(InstallerModule());
         SetPanelFactory([](int index) -> std::shared_ptr<CGuidePanel> {
             std::shared_ptr<CGuidePanel> panel;
             switch (index) {
@@ -47,8 +46,8 @@ public:
             case PANEL_SUCCESS: panel = std::make_shared<CSuccessPanel>(); break;
             default: return nullptr;
             }
-            panel->SetResourceInstance(Installer());
-            panel->SetImageModule(Installer());
+            panel->SetResourceInstance(InstallerModule());
+            panel->SetImageModule(InstallerModule());
             return panel;
         });
     }
@@ -67,7 +66,7 @@ class InstallGuideWizardTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_NE(nullptr, Installer());
+        ASSERT_NE(nullptr, InstallerModule());
         SetScreenDpiForTesting(96, 96);
         InitThemePalette();
         CreateSharedFonts();
@@ -92,7 +91,7 @@ protected:
         ResetScreenDpiForTesting();
     }
 
-    panel_test::CShellRecorder m_shell; // no link or program leaves the test
+    testing_support::CShellRecorder m_shell; // no link or program leaves the test
 
 private:
     ManifestInfo m_savedManifest;
@@ -173,9 +172,9 @@ TEST_F(InstallGuideWizardTest, CaptionCloseOnTheSettingsPanelAsksAndNoKeepsTheWi
 {
     PanelRunFlags flags;
     CWizardGuide guide(flags);
-    panel_test::CBoxWatcher boxes(kShortName, {IDNO, IDYES});
+    testing_support::CBoxWatcher boxes(kShortName, {IDNO, IDYES});
     CModalScript script;
-    script.WaitWhile([&] { return guide_test::MessageBoxOpen(guide.m_hWnd); });
+    script.WaitWhile([&] { return testing_support::MessageBoxOpen(guide.m_hWnd); });
     bool keptAfterNo = false;
     bool reportedAfterNo = true;
     INT_PTR result = script.Run(guide, {

@@ -8,7 +8,7 @@
 #include "controls/PelTextButton.h"
 #include "framework/Handles.h"
 #include "res/resource.h"
-#include "ControlHostTestSupport.h"
+#include "HostTestSupport.h"
 #include "WinTestSupport.h"
 
 #include <d2d1.h>
@@ -23,14 +23,6 @@ constexpr COLORREF kNormal = RGB(16, 32, 48);
 constexpr COLORREF kHover = RGB(64, 80, 96);
 constexpr COLORREF kPressed = RGB(112, 128, 144);
 constexpr COLORREF kBorder = RGB(200, 170, 20);
-
-HMODULE InstallerModule()
-{
-    static CModuleHandle module(::LoadLibraryExW(
-        InstallerExePath().c_str(), nullptr,
-        LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
-    return module.Get();
-}
 
 void Repaint(HWND hwnd)
 {
@@ -294,18 +286,18 @@ TEST_F(PelButtonTest, RepaintingDoesNotLeakGdiObjects)
     button.SetButtonImage(*picture);
     Repaint(button);
 
-    int before = CountGdiObjects();
+    int before = CountLiveGdiObjects();
     {
         std::vector<CBrushHandle> probe;
         for (int i = 0; i < 50; ++i)
             probe.emplace_back(::CreateSolidBrush(RGB(i, 0, 0)));
-        ASSERT_GE(CountGdiObjects(), before + 50); // the count sees new objects
+        ASSERT_GE(CountLiveGdiObjects(), before + 50); // the count sees new objects
     }
     for (int i = 0; i < 500; ++i) {
         ::InvalidateRect(button, nullptr, FALSE);
         ::UpdateWindow(button);
     }
-    EXPECT_LE(CountGdiObjects(), before + 2);
+    EXPECT_LE(CountLiveGdiObjects(), before + 2);
     Post(button, WM_LBUTTONUP, 5, 5);
     Pump();
 }
@@ -539,12 +531,12 @@ TEST_F(PelTextButtonTest, RepaintingDoesNotLeakGdiObjects)
 {
     button.SetButtonText(L"Install now");
     Repaint(button);
-    int before = CountGdiObjects();
+    int before = CountLiveGdiObjects();
     for (int i = 0; i < 500; ++i) {
         ::InvalidateRect(button, nullptr, FALSE);
         ::UpdateWindow(button);
     }
-    EXPECT_LE(CountGdiObjects(), before + 2);
+    EXPECT_LE(CountLiveGdiObjects(), before + 2);
 }
 
 } // namespace

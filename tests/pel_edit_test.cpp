@@ -2,7 +2,7 @@
 #include "controls/PelEdit.h"
 
 #include "CaptureTestSupport.h"
-#include "ControlHostTestSupport.h"
+#include "HostTestSupport.h"
 #include "GdiTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -16,22 +16,10 @@ using testing_support::PumpMessages;
 
 namespace {
 
-const wchar_t kHostClass[] = L"PelEditTestHost";
 const COLORREF kField = 0x34302F;
 const COLORREF kBorder = 0x695A49;
 const COLORREF kActive = 0xD38A36;
 const wchar_t kFolder[] = L"C:\\Program Files\\Quillo";
-
-void RegisterHostClass()
-{
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = &CWnd::StaticWindowProc;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.lpszClassName = kHostClass;
-    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
-    ::RegisterClassW(&wc);
-}
 
 // Holds Ctrl down in this thread's key state for as long as it lives.
 class CCtrlHeld
@@ -92,9 +80,8 @@ class PelEditTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        RegisterHostClass();
-        ASSERT_TRUE(host.CreateEx(WS_EX_TOPMOST, kHostClass, L"edit host", WS_POPUP | WS_VISIBLE,
-                                  100, 100, 400, 200, nullptr, nullptr));
+        ASSERT_TRUE(host.Create(100, 100, 400, 200,
+                                static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH))));
         font.Reset(::CreateFontW(16, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET,
                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, 0,
                                  L"Tahoma"));
@@ -142,7 +129,7 @@ protected:
         edit.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(x, y));
     }
 
-    CWnd host;
+    testing_support::CControlHost host;
     CPelEdit edit;
     CFontHandle font;
     HWND other = nullptr;

@@ -6,7 +6,7 @@
 #include "controls/PelButton.h"
 #include "controls/PelStatic.h"
 #include "framework/Handles.h"
-#include "ControlHostTestSupport.h"
+#include "HostTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -305,12 +305,12 @@ TEST_F(PelStaticTest, RepaintingDoesNotLeakGdiObjects)
     label.SetLink(true);
     ::SetFocus(label);
     Repaint(label);
-    int before = CountGdiObjects();
+    int before = CountLiveGdiObjects();
     for (int i = 0; i < 500; ++i) {
         ::InvalidateRect(label, nullptr, FALSE);
         ::UpdateWindow(label);
     }
-    EXPECT_LE(CountGdiObjects(), before + 2);
+    EXPECT_LE(CountLiveGdiObjects(), before + 2);
 }
 
 } // namespace

@@ -12,7 +12,7 @@
 #include "panels/InstallFolderRules.h"
 #include "panels/SettingPanel.h"
 #include "res/resource.h"
-#include "ControlHostTestSupport.h"
+#include "HostTestSupport.h"
 #include "WinTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -28,14 +28,6 @@ using namespace testing_support;
 
 namespace {
 
-HMODULE InstallerModule()
-{
-    static CModuleHandle module(::LoadLibraryExW(
-        InstallerExePath().c_str(), nullptr,
-        LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
-    return module.Get();
-}
-
 bool UnderWine()
 {
     return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
@@ -45,129 +37,6 @@ const CImageWrapper* Picture(int id100)
 {
     return LoadPngResource(PngResourceForScale(id100, id100 + 2, id100 + 3), InstallerModule()).get();
 }
-
-// Plays the main dialog: a shown top-level window that gives the panel its client area and
-// records what the panel asks of it.
-class CTestPanelHost : public CWnd, public IPanelHost
-{
-public:
-    PanelRunFlags flags;
-    std::vector<int> switches;
-    int fits = 0;
-    int current = PANEL_SETTINGS;
-    CGuidePanel* panel = nullptr;
-
-    bool Create()
-    {
-        static const wchar_t kClass[] = L"PelPanelTestHost";
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = &CWnd::StaticWindowProc;
-        wc.hInstance = ::GetModuleHandleW(nullptr);
-        wc.lpszClassName = kClass;
-        wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-        ::RegisterClassW(&wc); // fails harmlessly once registered
-        SIZE size = ThemeConstants().panelWidth > 0
-                        ? SIZE{ThemeConstants().panelWidth, ThemeConstants().panelHeight}
-                        : SIZE{660, 446};
-        if (!CreateEx(WS_EX_TOPMOST, kClass, L"panel host", WS_POPUP | WS_VISIBLE, 20, 20,
-                      size.cx, size.cy, nullptr, nullptr))
-            return false;
-        ::SetForegroundWindow(m_hWnd);
-        return true;
-    }
-
-    const PanelRunFlags& RunFlags() const override { return flags; }
-    bool SwitchToPanel(int index) override
-    {
-        switches.push_back(index);
-        current = index;
-        return true;
-    }
-    void FitToPanel() override
-    {
-        ++fits;
-        if (!panel)
-            return;
-        SIZE size = panel->GetPanelSize();
-        ::SetWindowPos(m_hWnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
-    }
-    int CurrentPanel() const override { return current; }
-    bool HasPanel(int index) const override { return index >= 0 && index <= PANEL_SUCCESS; }
-
-    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override
-    {
-        if (msg == WM_SIZE && panel && panel->m_hWnd)
-            ::MoveWindow(panel->m_hWnd, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
-        return CWnd::WindowProc(msg, wParam, lParam);
-    }
-};
-
-// Watches from another thread for a message box of this process with the given caption,
-// reads its text and owner and presses a button. Stops looking at destruction.
-class CMessageBoxAnswer
-{
-public:
-    CMessageBoxAnswer(std::wstring caption, int button)
-        : m_caption(std::move(caption)), m_button(button), m_thread([this] { Watch(); })
-    {
-    }
-    ~CMessageBoxAnswer() { Stop(); }
-
-    void Stop()
-    {
-        m_stop = true;
-        if (m_thread.joinable())
-            m_thread.join();
-    }
-
-    int Count()
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        return static_cast<int>(m_texts.size());
-    }
-    std::wstring Text(size_t i)
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        return i < m_texts.size() ? m_texts[i] : std::wstring();
-    }
-    HWND Owner()
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        return m_owner;
-    }
-
-private:
-    void Watch()
-    {
-        DWORD start = ::GetTickCount();
-        while (!m_stop && ::GetTickCount() - start < 20000) {
-            HWND box = ::FindWindowW(L"#32770", m_caption.c_str());
-            DWORD pid = 0;
-            ::GetWindowThreadProcessId(box, &pid);
-            if (box && pid == ::GetCurrentProcessId() && ::IsWindowVisible(box)) {
-                wchar_t text[2048] = {};
-                ::GetDlgItemTextW(box, 0xFFFF, text, 2048);
-                {
-                    std::lock_guard<std::mutex> lock(m_lock);
-                    m_texts.push_back(text);
-                    m_owner = ::GetWindow(box, GW_OWNER);
-                }
-                ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(m_button, BN_CLICKED), 0);
-                while (!m_stop && ::IsWindow(box))
-                    ::Sleep(10);
-            }
-            ::Sleep(10);
-        }
-    }
-
-    std::wstring m_caption;
-    int m_button;
-    std::mutex m_lock;
-    std::vector<std::wstring> m_texts;
-    HWND m_owner = nullptr;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-};
 
 std::vector<std::wstring> g_openedUrls;
 void RecordUrl(HWND, const std::wstring& url) { g_openedUrls.push_back(url); }
@@ -254,16 +123,8 @@ protected:
     void Open()
     {
         ASSERT_TRUE(host.Create());
-        panel.SetResourceInstance(InstallerModule());
-        panel.SetImageModule(InstallerModule());
-        host.panel = &panel;
-        ASSERT_TRUE(panel.Create(host.m_hWnd));
-        RECT client{};
-        host.GetClientRect(&client);
-        ::MoveWindow(panel.m_hWnd, 0, 0, client.right, client.bottom, TRUE);
+        ASSERT_TRUE(host.AddPanel(panel));
         panel.OnShowPanel();
-        panel.ShowWindow(SW_SHOW);
-        ::UpdateWindow(host.m_hWnd);
         Pump(30);
     }
 
@@ -303,7 +164,7 @@ protected:
         return rect;
     }
 
-    CTestPanelHost host;
+    CPanelTestHost host{PANEL_SETTINGS};
     CSettingPanel panel;
 
 private:
@@ -327,7 +188,7 @@ TEST_F(SettingPanelTest, ListedRegionStartsUntickedAndTickingEnablesInstall)
     EXPECT_EQ(Picture(IDB_CHECK_UNTICKED_100)->Bitmap(), panel.LicenseCheck().GetImageBitmap());
 
     // A disabled Install does nothing, and the check is repeated without any message.
-    CMessageBoxAnswer watcher(kShortName, IDOK);
+    CBoxWatcher watcher(kShortName, {IDOK});
     Click(panel.InstallButton());
     EXPECT_FALSE(panel.ValidateInstallFolder());
     Pump(100);
@@ -388,7 +249,7 @@ TEST_F(SettingPanelTest, DriveRootIsAcceptedAsTheDrive)
 {
     Open();
     SetEditText(L"C:\\");
-    CMessageBoxAnswer watcher(kShortName, IDOK);
+    CBoxWatcher watcher(kShortName, {IDOK});
     Click(panel.InstallButton());
     watcher.Stop();
     EXPECT_EQ(0, watcher.Count());
@@ -402,13 +263,13 @@ TEST_F(SettingPanelTest, RelativeFolderIsRefusedAndTheEditReset)
     Open();
     for (const wchar_t* typed : {L"Apps\\New\\", L"C:Apps"}) {
         SetEditText(typed);
-        CMessageBoxAnswer watcher(kShortName, IDOK);
+        CBoxWatcher watcher(kShortName, {IDOK});
         Click(panel.InstallButton());
         ASSERT_TRUE(PumpUntil([&] { return watcher.Count() > 0; }, 5000)) << typed;
         watcher.Stop();
         const std::wstring shown = DropFinalBackslash(typed);
-        EXPECT_EQ(L"The specified path " + shown + L" is unavailable.", watcher.Text(0));
-        EXPECT_EQ(host.m_hWnd, watcher.Owner());
+        EXPECT_EQ(L"The specified path " + shown + L" is unavailable.", watcher.Box(0).text);
+        EXPECT_EQ(host.m_hWnd, watcher.Box(0).owner);
         EXPECT_EQ(L"C:\\Model Folder", EditText());
         EXPECT_EQ(L"C:\\Model Folder", TheInstallConfig().m_strInstallFolder);
     }
@@ -421,10 +282,10 @@ TEST_F(SettingPanelTest, TooLongFolderTextIsRefusedNotCut)
     Open();
     const std::wstring tooLong = temp.Path() + L"\\" + std::wstring(300, L'a');
     SetEditText(tooLong);
-    CMessageBoxAnswer watcher(kShortName, IDOK);
+    CBoxWatcher watcher(kShortName, {IDOK});
     Click(panel.InstallButton());
     ASSERT_TRUE(PumpUntil([&] { return watcher.Count() > 0; }, 5000));
-    EXPECT_NE(std::wstring::npos, watcher.Text(0).find(L"is unavailable."));
+    EXPECT_NE(std::wstring::npos, watcher.Box(0).text.find(L"is unavailable."));
     EXPECT_EQ(L"C:\\Program Files\\Pel Systems", EditText());
     EXPECT_TRUE(host.switches.empty());
     // Nothing was created under a cut name either.
@@ -554,7 +415,7 @@ TEST_F(SettingPanelTest, BrowseCallbackSelectsTheStartAndEnablesOkForFolders)
 {
     ASSERT_TRUE(host.Create());
     CallbackRecorder recorder;
-    ASSERT_TRUE(recorder.CreateEx(0, L"PelPanelTestHost", L"", WS_CHILD, 0, 0, 10, 10,
+    ASSERT_TRUE(recorder.CreateEx(0, CControlHost::kClassName, L"", WS_CHILD, 0, 0, 10, 10,
                                   host.m_hWnd, nullptr));
     const wchar_t start[] = L"C:\\";
     CSettingPanel::BrowseCallback(recorder.m_hWnd, BFFM_INITIALIZED, 0, 0);
@@ -788,14 +649,14 @@ TEST_F(SettingPanelTest, CloseAsksAndYesCancelsTheRun)
 {
     Open();
     {
-        CMessageBoxAnswer no(kShortName, IDNO);
+        CBoxWatcher no(kShortName, {IDNO});
         EXPECT_FALSE(panel.CanClose());
         no.Stop();
         ASSERT_EQ(1, no.Count());
-        EXPECT_EQ(L"Are you sure you want to cancel the installing process?", no.Text(0));
+        EXPECT_EQ(L"Are you sure you want to cancel the installing process?", no.Box(0).text);
         EXPECT_FALSE(IsRunOutcomeReported());
     }
-    CMessageBoxAnswer yes(kShortName, IDYES);
+    CBoxWatcher yes(kShortName, {IDYES});
     EXPECT_TRUE(panel.CanClose());
     yes.Stop();
     EXPECT_EQ(1, yes.Count());

@@ -12,7 +12,7 @@
 #include "panels/StatusPanel.h"
 #include "res/resource.h"
 
-#include "PanelHostTestSupport.h"
+#include "HostTestSupport.h"
 #include "WinTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-using namespace panel_test;
+using namespace testing_support;
 using testing_support::PumpMessages;
 using testing_support::PumpUntil;
 using testing_support::TempFolder;
