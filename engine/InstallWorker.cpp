@@ -15,6 +15,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <exception>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -84,8 +86,23 @@ bool CInstallWorker::Start()
     m_started = true;
     BuildInstallItems();
     EnsureInternetRoot();
-    m_task = std::async(std::launch::async, [this] { RunWorker(); });
+    try {
+        m_task = LaunchTask([this] { RunWorker(); });
+    } catch (const std::exception& e) {
+        // No thread to be had (out of resources): nothing can be installed. The run ends
+        // as failed through the status, as any other failure does.
+        const std::string what = e.what();
+        TraceLine(L"TRACE_DEBUG: the install worker cannot start: " +
+                  std::wstring(what.begin(), what.end()) + L"\r\n");
+        InstallStatus::Instance().SetStatus(Failed, -1, 0);
+        return false;
+    }
     return true;
+}
+
+std::future<void> CInstallWorker::LaunchTask(std::function<void()> work)
+{
+    return std::async(std::launch::async, std::move(work));
 }
 
 bool CInstallWorker::WaitUntilDone(DWORD timeoutMs) const
@@ -307,8 +324,16 @@ bool CInstallWorker::InstallItems()
         // download had been dropped on purpose; a plan without a file is a failure.
         if (item.localPath.empty())
             return false;
-        if (!PathFileExistsW(item.localPath.c_str()))
+        if (!PathFileExistsW(item.localPath.c_str())) {
+            // A downloaded file that is gone, or a standalone build without its main package,
+            // would end as "installed" without the product; a standalone build may leave out
+            // a prerequisite, transform or language pack it does not ship.
+            const bool needed = item.needsDownload || item.localPath == TheInstallConfig().GetMainPackagePath();
+            LogLine((needed ? L"Missing, the installation fails: " : L"Not shipped, skipped: ") + item.localPath);
+            if (needed)
+                return false;
             continue;
+        }
         status.SetStatus(Installing, index, 0);
         if (!InstallPackage(m_state, item))
             return false;

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <future>
 #include <string>
 #include <vector>
@@ -28,7 +29,8 @@ public:
     CInstallWorker& operator=(const CInstallWorker&) = delete;
 
     // Plans the items, readies the internet root and launches the task. A
-    // worker runs once: a second call does nothing and returns false.
+    // worker runs once: a second call does nothing and returns false. When no
+    // thread can be had it returns false with the status Failed.
     bool Start();
     void PauseTransfers();
     void ResumeTransfers();
@@ -53,6 +55,10 @@ public:
     // The planning steps, public so that a plan can be checked without running it.
     void BuildInstallItems();
     void AddLanguagePackItem(int langId);
+
+protected:
+    // Runs work on a thread of its own; throws (std::system_error) when no thread can be had.
+    virtual std::future<void> LaunchTask(std::function<void()> work);
 
 private:
     void RunWorker();

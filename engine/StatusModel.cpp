@@ -109,6 +109,10 @@ void CStatusModel::SetStatus(uint32_t state, int32_t index, int32_t percent)
     std::lock_guard<std::mutex> guard(m_lock);
     if (m_record.state == Cancelling && state != Cancelled)
         return;
+    const bool ended = m_record.state == Finished || m_record.state == Failed ||
+                       m_record.state == Cancelled;
+    if (ended && (state == Cancelling || state == Cancelled))
+        return;
     m_record.state = state;
     m_record.index = index;
     m_record.percent = percent;

@@ -60,7 +60,9 @@ class CStatusModel
 public:
     // Replaces state, item index and item percent. While the state is
     // Cancelling only a change to Cancelled gets through, so a late report
-    // of the worker cannot hide the user's cancellation.
+    // of the worker cannot hide the user's cancellation. A cancellation
+    // (Cancelling or Cancelled) never replaces a final state: a run that has
+    // ended keeps how it ended, and the status panel reaches its end.
     void SetStatus(uint32_t state, int32_t index, int32_t percent);
 
     // Replaces both weight lists and normalises each to a sum of 100.

@@ -185,6 +185,9 @@ bool CStatusPanel::CheckRunningApplications(const std::wstring& caption, HWND ow
 
 void CStatusPanel::OnStartWorkTimer()
 {
+    // Under an open close question the answer comes first: the timer fires again after it.
+    if (m_bAsking)
+        return;
     ::KillTimer(m_hWnd, TIMER_START_WORK);
     if (m_bWorkerStarted)
         return;

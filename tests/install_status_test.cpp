@@ -148,9 +148,21 @@ TEST(StatusCancelling, OnlyCancelledGetsThrough)
     EXPECT_EQ(model.GetState(), static_cast<uint32_t>(Cancelling));
     model.SetStatus(Cancelled, -1, 0);
     EXPECT_EQ(model.GetState(), static_cast<uint32_t>(Cancelled));
-    // Cancelled itself is final only by convention: the rule guards Cancelling alone.
+    // A late failure report still gets through after Cancelled.
     model.SetStatus(Failed, -1, 0);
     EXPECT_EQ(model.GetState(), static_cast<uint32_t>(Failed));
+
+    // A cancellation arriving after the run ended never replaces how it ended.
+    for (uint32_t final : {Finished, Failed, Cancelled}) {
+        for (uint32_t cancel : {Cancelling, Cancelled}) {
+            if (cancel == final)
+                continue;
+            CStatusModel ended;
+            ended.SetStatus(final, -1, 0);
+            ended.SetStatus(cancel, -1, 0);
+            EXPECT_EQ(ended.GetState(), final) << final << " then " << cancel;
+        }
+    }
 }
 
 TEST(StatusTimeRemaining, ThreeForms)

@@ -28,6 +28,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -420,6 +421,13 @@ TEST_F(InstallWorkerTest, StandaloneBuildMakesNoRequest)
     ASSERT_TRUE(m_installer.WriteManifest(manifest));
     LoadManifest(1033);
     ASSERT_TRUE(TheInstallConfig().m_manifest.standalone);
+    {
+        // Without the main package file nothing is installed: a failure, not a skip.
+        CInstallWorker missing;
+        ASSERT_TRUE(missing.Start());
+        EXPECT_EQ(SampleStates(missing).back(), static_cast<uint32_t>(Failed));
+        EXPECT_FALSE(IsProductRegistered());
+    }
     ASSERT_TRUE(CopyFileW(m_site.File(L"msi\\varo_pro_70.msi").c_str(),
                           TheInstallConfig().GetMainPackagePath().c_str(), FALSE));
     const int requestsBefore = m_server.CountRequests("/");
@@ -469,6 +477,26 @@ TEST_F(InstallWorkerTest, StandalonePackageWithUnsafeNameFails)
     EXPECT_EQ(states.back(), static_cast<uint32_t>(Failed));
     EXPECT_FALSE(IsProductRegistered());
     EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kProductKey, L"exe"), L"<none>");
+}
+
+// A worker whose thread cannot be had.
+class CThreadlessWorker : public CInstallWorker
+{
+protected:
+    std::future<void> LaunchTask(std::function<void()>) override
+    {
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    }
+};
+
+TEST_F(InstallWorkerTest, WorkerWithoutAThreadEndsFailedInsteadOfTerminating)
+{
+    LoadSite(1033);
+    InstallStatus::Instance().SetStatus(NotStarted, -1, 0);
+    CThreadlessWorker worker;
+    EXPECT_FALSE(worker.Start());
+    EXPECT_EQ(InstallStatus::Instance().GetState(), static_cast<uint32_t>(Failed));
+    EXPECT_TRUE(worker.WaitUntilDone(0));
 }
 
 TEST_F(InstallWorkerTest, MissingPackageShowsDownloadServerMessage)

@@ -426,9 +426,16 @@ TEST_F(StatusPanelTest, WorkerEndingDuringTheQuestionWaitsForTheAnswer)
 
 TEST_F(StatusPanelTest, CancelledBeforeTheStartEndsWithoutStartingTheWorker)
 {
-    CBoxWatcher watcher(kShortName, {IDYES});
+    // The start timer fires while the close question is open: the answer comes first.
+    bool startedWhileAsking = true;
+    CBoxWatcher watcher(kShortName, {IDYES}, [&](int) {
+        ::PostMessageW(m_panel, WM_TIMER, CStatusPanel::TIMER_START_WORK, 0);
+        ::Sleep(300);
+        startedWhileAsking = m_panel.IsWorkerStarted();
+    });
     EXPECT_FALSE(m_panel.CanClose());
     watcher.Stop();
+    EXPECT_FALSE(startedWhileAsking);
     ASSERT_TRUE(m_panel.IsCancelRequested());
     ::SendMessageW(m_panel, WM_TIMER, CStatusPanel::TIMER_START_WORK, 0);
     EXPECT_FALSE(m_panel.IsWorkerStarted());
