@@ -12,6 +12,7 @@
 // are mutexes, containers and empty handles.
 #include "app/PelMasterInstallerApp.h"
 #include "engine/RunOutcome.h"
+#include "framework/RunLog.h"
 
 #include <windows.h>
 
@@ -26,6 +27,27 @@ extern "C" FARPROC WINAPI __delayLoadHelper2(PCImgDelayDescr descriptor, FARPROC
 extern const IMAGE_DELAYLOAD_DESCRIPTOR* const kDelayImportDescriptors[];
 
 namespace {
+
+// Whether "/quiet" stands as an argument of its own. The command-line splitter lives in
+// shell32, which may be what failed to load, so the arguments are split here by blanks,
+// with quotes around an argument removed; only this last-resort path uses it.
+bool CommandLineAsksForQuiet()
+{
+    const wchar_t* p = ::GetCommandLineW();
+    while (p && *p) {
+        while (*p == L' ' || *p == L'\t')
+            ++p;
+        const wchar_t* start = p;
+        while (*p && *p != L' ' && *p != L'\t')
+            ++p;
+        std::wstring word(start, p);
+        if (word.size() >= 2 && word.front() == L'"' && word.back() == L'"')
+            word = word.substr(1, word.size() - 2);
+        if (word == L"/quiet")
+            return true;
+    }
+    return false;
+}
 
 // A delay import that cannot be bound (a system DLL or one of its functions missing): the
 // installer cannot run. Says so, instead of an unexplained crash, and ends as a failed run.
@@ -43,8 +65,14 @@ FARPROC WINAPI DelayLoadFailed(unsigned notification, PDelayLoadInfo info)
         text += " could not be loaded from the system folder";
     text += " (error " + std::to_string(info->dwLastError) + ").";
     ::OutputDebugStringA(text.c_str());
-    // user32 itself may be what failed: reach it without the delay-import table.
-    if (HMODULE user32 = ::LoadLibraryExW(L"user32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+    // The run log needs only kernel32; the options are not read yet, so it goes to the
+    // default place.
+    OpenRunLog(std::wstring(), kRunLogBaseName);
+    LogFinalLine(std::wstring(text.begin(), text.end()));
+    LogFinalLine(L"Run ended, exit code " + std::to_wstring(RunOutcomeFailed) + L" (failed)");
+    // user32 itself may be what failed: reach it without the delay-import table. A quiet
+    // run shows nothing.
+    if (HMODULE user32 = CommandLineAsksForQuiet() ? nullptr : ::LoadLibraryExW(L"user32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
         using MessageBoxAFn = int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT);
         if (auto box = reinterpret_cast<MessageBoxAFn>(
                 reinterpret_cast<void*>(::GetProcAddress(user32, "MessageBoxA"))))

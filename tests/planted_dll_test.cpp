@@ -209,6 +209,12 @@ TEST(DllPlanting, UnloadableSystemDllEndsTheRunWithAMessage)
     EXPECT_TRUE(TopWindows(installer.Pid(), kMainClass, false).empty());
     EXPECT_TRUE(AnswerMessageBox(box, IDOK));
     EXPECT_EQ(1603, installer.WaitExit(10000));
+
+    // A quiet run ends the same way without showing anything.
+    CProgram quiet;
+    ASSERT_TRUE(quiet.Start(exe, L"/quiet", stage.Folder()));
+    EXPECT_EQ(1603, quiet.WaitExit(20000));
+    EXPECT_FALSE(WaitMessageBox(quiet.Pid(), 0, &box));
 }
 
 // Static imports are resolved before the installer's first line, with the installer's folder
