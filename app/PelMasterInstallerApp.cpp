@@ -4,6 +4,7 @@
 #include "app/RunLogHeader.h"
 
 #include "config/InstallConfig.h"
+#include "config/UITextFormat.h"
 #include "controls/Theme.h"
 #include "engine/RunOutcome.h"
 #include "framework/Dialog.h"
@@ -62,6 +63,7 @@ bool CPelMasterInstallerApp::InitInstance()
     CreateSharedFonts();
     // Whatever the manifest load leaves in the install model is what later stages work with.
     LoadManifest();
+    ReportLogProblem();
     if (!m_bSkipValidation) {
         m_validator.ClearNewInstallerPath();
         RunValidator();
@@ -91,8 +93,21 @@ void CPelMasterInstallerApp::StartRunLog()
     std::wstring problem;
     OpenRunLog(m_strLogPath, kRunLogBaseName, &problem);
     WriteRunLogHeader(OptionsText());
-    if (!problem.empty())
-        TraceLine(problem + L"\r\n");
+    m_bLogRefused = !problem.empty();
+    // The log's first line says it already.
+    if (m_bLogRefused)
+        ::OutputDebugStringW((problem + L"\r\n").c_str());
+}
+
+void CPelMasterInstallerApp::ReportLogProblem()
+{
+    if (!m_bLogRefused)
+        return;
+    const CInstallConfig& config = TheInstallConfig();
+    const std::wstring used = RunLogPath();
+    const std::wstring text = FormatUIText(config.m_uiStrings.GetUIString(IDS_ERR_LOG_FILE),
+                                           {m_strLogPath, used.empty() ? L"-" : used});
+    RunMessageBox(nullptr, text, config.m_manifest.shortName, MB_OK | MB_ICONWARNING, IDOK);
 }
 
 std::wstring CPelMasterInstallerApp::OptionsText() const

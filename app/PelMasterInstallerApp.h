@@ -68,10 +68,14 @@ protected:
 private:
     // Opens the run log where /log says (else the default place) and writes its header.
     void StartRunLog();
+    // Says that the /log file could not be written, in the run's language (a box, or only
+    // the log in a quiet run).
+    void ReportLogProblem();
     std::wstring OptionsText() const;
     void LaunchNewInstaller();
 
     COptionTable m_options;
+    bool m_bLogRefused = false; // the /log file could not be written
 };
 
 // The one application object of the process.

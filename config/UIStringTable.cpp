@@ -37,6 +37,7 @@ const UIStringKey* const kKeys[kUIStringKeyCount] = {
     &IDS_ERR_CREATE_FOLDER_FAILED,
     &IDS_CLOSE_RUNNING_APPS,
     &IDS_STATUS_RETRYING,
+    &IDS_ERR_LOG_FILE,
     &IDS_RLINK_TERMS,
     &IDS_RLINK_SLIDE_SHOW,
 };

@@ -94,6 +94,9 @@ inline constexpr UIStringKey IDS_CLOSE_RUNNING_APPS{
 inline constexpr UIStringKey IDS_STATUS_RETRYING{
     L"IDS_STATUS_RETRYING",
     L"Connection lost. Retrying in %d s..."};
+inline constexpr UIStringKey IDS_ERR_LOG_FILE{
+    L"IDS_ERR_LOG_FILE",
+    L"The log file %s cannot be written. The log is written to %s instead."};
 inline constexpr UIStringKey IDS_RLINK_TERMS{
     L"IDS_RLINK_TERMS",
     L"https://www.pel-systems.com/varo-pro/7/license-terms"};
@@ -101,7 +104,7 @@ inline constexpr UIStringKey IDS_RLINK_SLIDE_SHOW{
     L"IDS_RLINK_SLIDE_SHOW",
     L"https://www.pel-systems.com/varo-pro/7/whats-new"};
 
-constexpr size_t kUIStringKeyCount = 36;
+constexpr size_t kUIStringKeyCount = 37;
 
 // Every key, in table order (kUIStringKeyCount entries).
 const UIStringKey* const* AllUIStringKeys();

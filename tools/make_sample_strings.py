@@ -50,6 +50,7 @@ UI_KEYS = [
     "IDS_ERR_CREATE_FOLDER_FAILED",
     "IDS_CLOSE_RUNNING_APPS",
     "IDS_STATUS_RETRYING",
+    "IDS_ERR_LOG_FILE",
 ]
 
 # The [RLINK] section. Every sample language points at the same pages; a vendor with
@@ -104,6 +105,7 @@ LANGUAGES = [
         "The specified path %s is unavailable.",
         "The following applications should be closed before continuing the installation:",
         "Connection lost. Retrying in %d s...",
+        "The log file %s cannot be written. The log is written to %s instead.",
     ]),
     (1031, "German (Germany)", "Deutsch", [
         "Installieren",
@@ -148,6 +150,8 @@ LANGUAGES = [
         "Die folgenden Anwendungen müssen vor dem Fortsetzen der Installation geschlossen "
         "werden:",
         "Verbindung unterbrochen. Neuer Versuch in %d s...",
+        "Die Protokolldatei %s kann nicht geschrieben werden. Das Protokoll wird stattdessen "
+        "in %s geschrieben.",
     ]),
     (1036, "French (France)", "Français", [
         "Installer",
@@ -191,6 +195,8 @@ LANGUAGES = [
         "Les applications suivantes doivent être fermées avant de poursuivre "
         "l’installation" + NBSP + ":",
         "Connexion perdue. Nouvelle tentative dans %d s...",
+        "Impossible d’écrire dans le fichier journal %s. Le journal est enregistré dans %s à "
+        "la place.",
     ]),
     (3082, "Spanish (Spain, international sort)", "Español", [
         "Instalar",
@@ -234,6 +240,8 @@ LANGUAGES = [
         "La ruta especificada %s no está disponible.",
         "Debe cerrar las siguientes aplicaciones antes de continuar con la instalación:",
         "Se perdió la conexión. Reintentando en %d s...",
+        "No se puede escribir en el archivo de registro %s. En su lugar, el registro se "
+        "escribe en %s.",
     ]),
     (1040, "Italian (Italy)", "Italiano", [
         "Installa",
@@ -276,6 +284,7 @@ LANGUAGES = [
         "Il percorso specificato %s non è disponibile.",
         "Chiudere le applicazioni seguenti prima di continuare l’installazione:",
         "Connessione persa. Nuovo tentativo tra %d s...",
+        "Impossibile scrivere nel file di registro %s. Il registro viene scritto invece in %s.",
     ]),
     # Japanese puts the object before the verb: the link text comes first on the licence
     # line, so the sentence does not begin with IDS_ACCEPT_LICENSE_TERMS.
@@ -320,6 +329,7 @@ LANGUAGES = [
         "指定されたパス %s は使用できません。",
         "インストールを続行する前に、次のアプリケーションを終了してください:",
         "接続が切断されました。%d 秒後に再試行します...",
+        "ログ ファイル %s に書き込めません。代わりに %s にログを書き込みます。",
     ]),
     (2052, "Chinese (Simplified, PRC)", "简体中文", [
         "安装",
@@ -359,6 +369,7 @@ LANGUAGES = [
         "指定的路径 %s 不可用。",
         "继续安装之前，请关闭以下应用程序：",
         "连接已断开。%d 秒后重试...",
+        "无法写入日志文件 %s。日志将改为写入 %s。",
     ]),
     (1046, "Portuguese (Brazil)", "Português (Brasil)", [
         "Instalar",
@@ -402,6 +413,7 @@ LANGUAGES = [
         "O caminho especificado %s não está disponível.",
         "Os seguintes aplicativos devem ser fechados antes de continuar a instalação:",
         "Conexão perdida. Tentando novamente em %d s...",
+        "Não é possível gravar o arquivo de log %s. Em vez disso, o log é gravado em %s.",
     ]),
     (1045, "Polish (Poland)", "Polski", [
         "Zainstaluj",
@@ -444,6 +456,8 @@ LANGUAGES = [
         "Określona ścieżka %s jest niedostępna.",
         "Przed kontynuowaniem instalacji należy zamknąć następujące aplikacje:",
         "Utracono połączenie. Ponowna próba za %d s...",
+        "Nie można zapisać pliku dziennika %s. Zamiast tego dziennik jest zapisywany w pliku "
+        "%s.",
     ]),
 ]
 
