@@ -1,6 +1,5 @@
 #include "config/UIStrings.h"
 
-#include "controls/Dpi.h"
 #include "framework/Handles.h"
 
 #include <windows.h>
@@ -71,12 +70,12 @@ std::wstring CUIStrings::GetLanguageTitle(int languageId) const
     return ReadLanguageValue(languageId, L"LANGUAGE", L"Title", LanguageIdText(languageId));
 }
 
-std::vector<std::wstring> CUIStrings::GetSlidePictures()
+std::vector<std::wstring> CUIStrings::GetSlidePictures(int snappedDpi)
 {
     // Without a language folder the search would be relative to the current folder.
     if (m_slidePictures.empty() && !m_strLanguageFolder.empty()) {
         const std::wstring folder =
-            SlideFolderPath(m_strLanguageFolder, m_nLanguageId, SlideScaleForDpi(SnappedDpi()));
+            SlideFolderPath(m_strLanguageFolder, m_nLanguageId, SlideScaleForDpi(snappedDpi));
         m_slidePictures = ListJpgFiles(folder);
     }
     return m_slidePictures;

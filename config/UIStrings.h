@@ -34,9 +34,10 @@ public:
     // Full paths of the slide-show pictures for the screen's resolution. The
     // list is searched once and kept while it has an entry; an empty result
     // is searched again on the next call.
-    // The scale folder follows SnappedDpi: 200 from 192 dpi, 150 from 144,
-    // 125 from 120, else 100.
-    std::vector<std::wstring> GetSlidePictures();
+    // The scale folder follows the screen's snapped DPI, which the caller
+    // passes (SnappedDpi of the controls layer): 200 from 192 dpi, 150 from
+    // 144, 125 from 120, else 100.
+    std::vector<std::wstring> GetSlidePictures(int snappedDpi);
 
 private:
     std::wstring ReadLanguageValue(int languageId, const wchar_t* section, const wchar_t* key,

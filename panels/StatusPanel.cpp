@@ -148,7 +148,7 @@ void CStatusPanel::LoadSlides()
     if (!m_slideShow.m_hWnd)
         return;
     std::vector<std::unique_ptr<CImageWrapper>> pictures;
-    for (const std::wstring& path : TheInstallConfig().m_uiStrings.GetSlidePictures()) {
+    for (const std::wstring& path : TheInstallConfig().m_uiStrings.GetSlidePictures(SnappedDpi())) {
         std::unique_ptr<CImageWrapper> picture = LoadImageFile(path);
         if (picture && picture->HasBitmap())
             pictures.push_back(std::move(picture));
@@ -199,7 +199,8 @@ void CStatusPanel::OnStartWorkTimer()
         return;
     }
     if (!CheckRunningApplications(TheInstallConfig().m_manifest.fullName, m_hWnd)) {
-        ReportRunOutcome(RunOutcomeCancelled);
+        // In a quiet run nobody chose Cancel: the run could not do its work, so it failed.
+        ReportRunOutcome(IsQuietRun() ? RunOutcomeFailed : RunOutcomeCancelled);
         EndRun();
         return;
     }

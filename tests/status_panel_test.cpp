@@ -551,7 +551,7 @@ TEST_F(StatusPanelTest, SlidesThatLoadAreShownInListOrder)
     const std::wstring languageFolder = m_work.Path() + L"\\language\\";
     const std::wstring savedFolder = strings.GetLanguageFolder();
     strings.SetLanguageFolder(languageFolder);
-    const std::vector<std::wstring> listed = strings.GetSlidePictures();
+    const std::vector<std::wstring> listed = strings.GetSlidePictures(SnappedDpi());
     if (!listed.empty()) {
         strings.SetLanguageFolder(savedFolder);
         GTEST_SKIP() << "the slide list of this process was filled by an earlier test";

@@ -233,7 +233,7 @@ TEST_F(SlidePicturesTest, At144DpiPicturesComeFromTheScale150Folder)
         AddFile(SlideDir(1033, scale) + L"slide" + std::to_wstring(scale) + L".jpg");
     }
     SetScreenDpiForTesting(144, 144);
-    EXPECT_EQ(m_strings.GetSlidePictures(),
+    EXPECT_EQ(m_strings.GetSlidePictures(SnappedDpi()),
               std::vector<std::wstring>{SlideDir(1033, 150) + L"slide150.jpg"});
 }
 
@@ -246,7 +246,7 @@ TEST_F(SlidePicturesTest, EachSnappedResolutionPicksItsFolder)
         SetScreenDpiForTesting(c.dpi, c.dpi);
         CUIStrings strings; // a fresh list per resolution
         strings.SetLanguageFolder(m_languageFolder);
-        EXPECT_EQ(strings.GetSlidePictures(),
+        EXPECT_EQ(strings.GetSlidePictures(SnappedDpi()),
                   std::vector<std::wstring>{SlideDir(1033, c.scale) + L"only.jpg"})
             << c.dpi;
     }
@@ -265,7 +265,7 @@ TEST_F(SlidePicturesTest, OnlyJpgFilesOfTheCurrentLanguageAreListed)
     AddFile(SlideDir(1033, 100) + L"english.jpg");
     SetScreenDpiForTesting(96, 96);
     m_strings.m_nLanguageId = 1031;
-    EXPECT_EQ(Sorted(m_strings.GetSlidePictures()),
+    EXPECT_EQ(Sorted(m_strings.GetSlidePictures(SnappedDpi())),
               (std::vector<std::wstring>{dir + L"A.JPG", dir + L"b.jpg"}));
 }
 
@@ -273,17 +273,17 @@ TEST_F(SlidePicturesTest, FilledListIsKeptButAnEmptyOneIsSearchedAgain)
 {
     SetScreenDpiForTesting(96, 96);
     m_strings.m_nLanguageId = 1031;
-    EXPECT_TRUE(m_strings.GetSlidePictures().empty()); // no folder yet
+    EXPECT_TRUE(m_strings.GetSlidePictures(SnappedDpi()).empty()); // no folder yet
 
     MakeSlideDir(1031, 100);
     AddFile(SlideDir(1031, 100) + L"one.jpg");
-    const std::vector<std::wstring> first = m_strings.GetSlidePictures();
+    const std::vector<std::wstring> first = m_strings.GetSlidePictures(SnappedDpi());
     ASSERT_EQ(first, std::vector<std::wstring>{SlideDir(1031, 100) + L"one.jpg"});
 
     // Once filled, the list stays although files and language change.
     AddFile(SlideDir(1031, 100) + L"two.jpg");
     m_strings.m_nLanguageId = 1033;
-    EXPECT_EQ(m_strings.GetSlidePictures(), first);
+    EXPECT_EQ(m_strings.GetSlidePictures(SnappedDpi()), first);
 }
 
 TEST_F(SlidePicturesTest, EmptySearchUsesTheLanguageCurrentAtTheNextCall)
@@ -291,8 +291,8 @@ TEST_F(SlidePicturesTest, EmptySearchUsesTheLanguageCurrentAtTheNextCall)
     SetScreenDpiForTesting(96, 96);
     MakeSlideDir(1031, 100);
     AddFile(SlideDir(1031, 100) + L"de.jpg");
-    EXPECT_TRUE(m_strings.GetSlidePictures().empty()); // 1033 has no slides
+    EXPECT_TRUE(m_strings.GetSlidePictures(SnappedDpi()).empty()); // 1033 has no slides
     m_strings.m_nLanguageId = 1031;
-    EXPECT_EQ(m_strings.GetSlidePictures(),
+    EXPECT_EQ(m_strings.GetSlidePictures(SnappedDpi()),
               std::vector<std::wstring>{SlideDir(1031, 100) + L"de.jpg"});
 }
