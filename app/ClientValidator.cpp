@@ -1,6 +1,7 @@
 #include "app/ClientValidator.h"
 
 #include "config/InstallConfig.h"
+#include "config/StartDecision.h"
 #include "config/UITextFormat.h"
 #include "engine/HttpTransfer.h"
 #include "engine/LaunchAsDesktopUser.h"
@@ -12,6 +13,20 @@
 #include <objbase.h>
 
 #include <exception>
+
+namespace {
+
+// What the run does after the self-check, for the run log.
+std::wstring ResultText(ValidationResult result, const std::wstring& newInstallerPath)
+{
+    switch (result) {
+    case StopInstall: return L"stop the run";
+    case RunNewInstaller: return L"run the newer installer " + newInstallerPath;
+    default: return L"continue with the main dialog";
+    }
+}
+
+} // namespace
 
 CClientValidator::CClientValidator() : CPelDialog(IDD_CLIENT_VALIDATOR), m_launch(&LaunchAsDesktopUser)
 {
@@ -119,10 +134,15 @@ void CClientValidator::ValidateClient()
     try {
         m_nDecision = CheckClientVersion(Config());
         ActOnDecision(m_nDecision);
+        LogLine(L"Self-check: decision " + std::to_wstring(m_nDecision) + L" (" +
+                StartDecisionMeaning(m_nDecision) + L"): " +
+                ResultText(m_result, m_strNewInstallerPath));
     } catch (const std::exception&) {
         // Whatever failed, the dialog must still end; with no answer from the server the
         // run cannot go on.
         m_result = StopInstall;
+        LogLine(L"Self-check failed (out of memory or another internal failure): " +
+                ResultText(m_result, m_strNewInstallerPath));
     }
     m_bTaskDone = true;
     ::PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
@@ -140,6 +160,8 @@ void CClientValidator::ActOnDecision(int decision)
         m_downloadResult = DownloadNewInstaller(config, m_strNewInstallerPath, &m_successor);
         if (m_downloadResult != 0)
             m_result = RunNewInstaller;
+        else
+            LogLine(L"Self-check: the newer installer could not be downloaded; the run goes on");
         break;
     case kDecisionVersionDocumentUnavailable:
         m_result = StopInstall;
@@ -164,8 +186,11 @@ void CClientValidator::OfferToLaunchInstalledProduct()
     if (ShowMessage(text, MB_YESNO | MB_ICONERROR) != IDYES)
         return;
     const std::wstring path = config.GetInstalledExecutable();
-    if (path.empty() || !IsExistingFile(path) || !m_launch)
+    if (path.empty() || !IsExistingFile(path) || !m_launch) {
+        LogLine(L"Self-check: the installed product's program is not known; nothing is started");
         return;
+    }
+    LogLine(L"Self-check: starting the installed product " + path);
     // Shell automation needs COM on this thread; only a successful initialisation is undone.
     const HRESULT hr = ::CoInitialize(nullptr);
     m_launch(path);

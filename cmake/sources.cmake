@@ -23,6 +23,7 @@ set(PEL_CORE_SOURCES
     panels/InstallFolderRules.cpp
     config/Sha256Text.cpp
     config/FileNameRules.cpp config/ManifestReader.cpp config/VersionDocument.cpp config/LanguageChoice.cpp
+    config/DocumentMap.cpp config/ReadingOrder.cpp config/ModelLogText.cpp
     panels/PanelText.cpp
 )
 

@@ -1,16 +1,21 @@
 #include "config/InstallConfig.h"
 
+#include "config/DocumentMap.h"
 #include "config/FileNameRules.h"
 #include "config/LanguageChoice.h"
 #include "config/ManifestReader.h"
+#include "config/ModelLogText.h"
 #include "config/NameCompare.h"
 #include "config/ProductInfo.h"
+#include "config/ReadingOrder.h"
 #include "config/RegistryKey.h"
 #include "config/StartDecision.h"
 #include "config/VersionDocument.h"
 #include "framework/RunLog.h"
 #include "xml/XmlDocument.h"
+#include "xml/XmlTextFile.h"
 
+#include <exception>
 #include <utility>
 
 namespace {
@@ -21,6 +26,18 @@ constexpr DWORD kLongestPathChars = 32768;
 void ShowProblemBox(const std::wstring& text)
 {
     RunMessageBox(nullptr, text, std::wstring(), MB_OK, IDOK);
+}
+
+void LogLines(const std::vector<std::wstring>& lines, const wchar_t* prefix = L"")
+{
+    for (const std::wstring& line : lines)
+        LogLine(prefix + line);
+}
+
+// "1 problem", "2 problems".
+std::wstring ProblemCount(size_t n)
+{
+    return std::to_wstring(n) + (n == 1 ? L" problem" : L" problems");
 }
 
 } // namespace
@@ -94,6 +111,7 @@ bool CInstallConfig::LoadManifest(const std::wstring& commandLineLanguage)
         context.exePath);
     if (!havePath) {
         m_loadProblems.assign(1, L"the path of the installer cannot be read");
+        LogLine(L"Manifest load failed: " + m_loadProblems[0]);
         return false;
     }
     context.commandLineLanguage = commandLineLanguage;
@@ -110,23 +128,47 @@ bool CInstallConfig::Fail(const std::wstring& problem)
 bool CInstallConfig::LoadManifestFrom(const ManifestLoadContext& context)
 {
     m_loadProblems.clear();
+    const bool loaded = LoadManifestSteps(context);
+    for (const std::wstring& problem : m_loadProblems)
+        LogLine(L"Manifest problem: " + problem);
+    if (loaded)
+        LogLine(m_loadProblems.empty()
+                    ? std::wstring(L"Manifest loaded")
+                    : L"Manifest loaded with " + ProblemCount(m_loadProblems.size()));
+    else
+        LogLine(L"Manifest load failed; the run goes on with the values read so far");
+    return loaded;
+}
+
+bool CInstallConfig::LoadManifestSteps(const ManifestLoadContext& context)
+{
     const size_t lastBackslash = context.exePath.rfind(L'\\');
     if (lastBackslash == std::wstring::npos || lastBackslash == 0)
         return Fail(L"the installer's folder cannot be told from its path \"" + context.exePath +
                     L"\"");
     m_strExeFolder = context.exePath.substr(0, lastBackslash);
     m_strManifestPath = m_strExeFolder + L"\\config\\manifest.xml";
+    LogLine(L"Manifest file: " + m_strManifestPath);
 
     ManifestInfo manifest;
     std::vector<std::wstring> problems;
-    if (!ReadManifest(m_strManifestPath, manifest, &problems))
-        return Fail(m_strManifestPath + L" is missing or not a well-formed XML document");
+    std::vector<std::wstring> skipped;
+    std::wstring readerLog;
+    if (!ReadManifestTracked(m_strManifestPath, manifest, problems, skipped, readerLog))
+        return Fail(m_strManifestPath + L" is missing or not a well-formed XML document (" +
+                    readerLog + L")");
     m_manifest = std::move(manifest);
     m_loadProblems = std::move(problems);
 
-    if (!m_manifest.standalone && !ReadReplacementManifest(context.replacementKey))
-        return false;
-    if (!CheckRequiredValues())
+    bool usable = true;
+    if (m_manifest.standalone)
+        LogLine(L"Replacement manifest: not looked for in a standalone build");
+    else
+        usable = ReadReplacementManifest(context.replacementKey, skipped);
+    // What the model holds now is what the run works with, even after a failure.
+    LogLines(ManifestValueLines(m_manifest));
+    LogLines(skipped, L"Manifest warning (reading order): ");
+    if (!usable || !CheckRequiredValues())
         return false;
     ChooseLanguages(context);
     DetectInstalledProduct();
@@ -143,22 +185,78 @@ bool CInstallConfig::ReadManifest(const std::wstring& path, ManifestInfo& info,
     return true;
 }
 
+// Reads the file once and parses it twice: into the document the reader walks, and into a
+// map of all its elements, whose unvisited ones are the elements the reader skipped, worded
+// by the same rules as the vendor check tool's findings. A map that cannot be had (no
+// memory for a huge file) only costs the findings. On failure, readerLog says why.
+bool CInstallConfig::ReadManifestTracked(const std::wstring& path, ManifestInfo& info,
+                                         std::vector<std::wstring>& problems,
+                                         std::vector<std::wstring>& skipped,
+                                         std::wstring& readerLog) const
+{
+    skipped.clear();
+    XmlTextRead read = ReadTextFile(path);
+    CDocumentMap map;
+    bool mapped = false;
+    try {
+        map.LoadRead(read);
+        mapped = true;
+    } catch (const std::exception&) {
+        skipped.assign(1, L"the elements the reader skipped cannot be listed (out of memory)");
+    }
+    CXmlDocument doc;
+    const bool wellFormed = doc.ParseLoaded(std::move(read.text), read.log);
+    if (!read.success || !wellFormed) {
+        readerLog = doc.GetResultLog();
+        return false;
+    }
+    {
+        CVisitRecorder visits;
+        ReadManifestDocument(doc, info, &problems);
+        if (mapped)
+            map.MarkVisited(visits.Starts());
+    }
+    if (!mapped)
+        return true;
+    const std::vector<ElementInfo>& elements = map.Elements();
+    if (!elements.empty() && !elements[0].visited)
+        skipped.push_back(L"the root element `" + elements[0].name + L"` is not "
+                          L"`pelwebinstaller`; nothing in the file is read");
+    else
+        skipped = FindSkippedElements(map, ManifestReadingOrders());
+    return true;
+}
+
 // A replacement named in the registry replaces the shipped manifest completely; one that
 // names no file is ignored, one that cannot be read fails the load.
-bool CInstallConfig::ReadReplacementManifest(const std::wstring& keyPath)
+bool CInstallConfig::ReadReplacementManifest(const std::wstring& keyPath,
+                                             std::vector<std::wstring>& skipped)
 {
     CRegistryKey key(HKEY_CURRENT_USER, keyPath);
     const std::optional<std::wstring> path = key.QueryString(kReplacementManifestValue);
-    if (!path || path->empty() || !IsExistingFile(*path))
+    const std::wstring where =
+        L"Replacement manifest: HKCU\\" + keyPath + L"\\" + kReplacementManifestValue;
+    if (!path || path->empty()) {
+        LogLine(where + L" names none; the shipped manifest is used");
         return true;
+    }
+    if (!IsExistingFile(*path)) {
+        LogLine(where + L" names " + *path + L", which is no file; the shipped manifest is used");
+        return true;
+    }
+    LogLine(where + L" names " + *path + L", which replaces the shipped manifest");
     m_strManifestPath = *path;
     ManifestInfo replacement;
     std::vector<std::wstring> problems;
-    if (!ReadManifest(*path, replacement, &problems))
+    std::vector<std::wstring> replacementSkipped;
+    std::wstring readerLog;
+    if (!ReadManifestTracked(*path, replacement, problems, replacementSkipped, readerLog))
         return Fail(L"the replacement manifest " + *path +
-                    L" named in the registry is not a well-formed XML document");
+                    L" named in the registry is not a well-formed XML document (" + readerLog +
+                    L")");
     m_manifest = std::move(replacement);
     m_loadProblems = std::move(problems);
+    skipped = std::move(replacementSkipped);
     return true;
 }
 
@@ -189,16 +287,30 @@ void CInstallConfig::ChooseLanguages(const ManifestLoadContext& context)
                                     [this](int id) { return m_uiStrings.GetLanguageTitle(id); });
     m_uiStrings.m_nLanguageId =
         ChooseLanguageId(m_languages, context.uiLanguage, context.commandLineLanguage);
+    LogLine(L"Languages offered: " + LanguageListText(m_languages));
+    LogLine(L"Language chosen: " + DescribeLanguageChoice(m_languages, context.uiLanguage,
+                                                          context.commandLineLanguage));
 }
 
 bool CInstallConfig::ReadVersionDocument(const std::wstring& path)
 {
-    if (path.empty() || !IsExistingFile(path))
+    if (path.empty()) {
+        LogLine(L"Version document not read: no path given");
         return false;
+    }
+    if (!IsExistingFile(path)) {
+        LogLine(L"Version document not read: " + path + L" is no file");
+        return false;
+    }
     CXmlDocument doc;
-    if (!doc.Load(path))
+    if (!doc.Load(path)) {
+        LogLine(L"Version document not read: " + path +
+                L" is not a well-formed XML document; the reader says: " + doc.GetResultLog());
         return false;
+    }
+    LogLine(L"Version document: " + path);
     ReadVersionDocumentData(doc, m_manifest);
+    LogLines(VersionDocumentValueLines(m_manifest));
     return true;
 }
 
@@ -214,5 +326,20 @@ int CInstallConfig::GetStartDecision() const
     in.webInstallerVersion = m_manifest.webInstallerVersion;
     in.freshMinWebInstallerVersion = m_manifest.freshInstall.minWebInstallerVersion;
     in.patchMinWebInstallerVersion = m_manifest.patchInstall.minWebInstallerVersion;
-    return ::GetStartDecision(in, EqualNamesIgnoringCase);
+    const int decision = ::GetStartDecision(in, EqualNamesIgnoringCase);
+    std::wstring facts = in.productInstalled
+                             ? L"installed: " + LogQuoted(in.installedProductName) + L" " +
+                                   LogQuoted(in.installedVersion) + L", offered " +
+                                   LogQuoted(in.standaloneVersion)
+                             : std::wstring(L"not installed");
+    if (in.standalone)
+        facts += L"; standalone build";
+    else
+        facts += L"; this installer " + LogQuoted(in.webInstallerVersion) +
+                 L", server minimum " +
+                 LogQuoted(in.productInstalled ? in.patchMinWebInstallerVersion
+                                               : in.freshMinWebInstallerVersion);
+    LogLine(L"Start decision " + std::to_wstring(decision) + L": " +
+            StartDecisionMeaning(decision) + L" (" + facts + L")");
+    return decision;
 }

@@ -52,7 +52,9 @@ public:
     // line and the user's UI language as language inputs.
     bool LoadManifest(const std::wstring& commandLineLanguage);
     // The load itself. At each failure it stops, leaves the model as far as it was filled,
-    // and says why in GetLoadProblems.
+    // and says why in GetLoadProblems. The run log gets the manifest's path, every value
+    // read, each element the reader skipped (a warning with its line), each problem, the
+    // languages, the installed product and the folders.
     bool LoadManifestFrom(const ManifestLoadContext& context);
 
     // Reads one manifest file into info; true when the file loaded as a well-formed
@@ -62,6 +64,7 @@ public:
 
     // Reads the server's version document into the manifest values. False, with the model
     // unchanged, when the path is empty, names no file, or the file is not well-formed.
+    // The run log gets the path and the values read, or why nothing was read.
     bool ReadVersionDocument(const std::wstring& path);
 
     std::vector<LanguageEntry> GetLanguages() const { return m_languages; }
@@ -81,7 +84,8 @@ public:
     std::wstring GetNewInstallerPath();
 
     // The start decision over the model (0 go on, 1 installed and up to date, 2 installer
-    // too old, 3 installed but unknown, 6 another product under this product code).
+    // too old, 3 installed but unknown, 6 another product under this product code), logged
+    // with its meaning and the versions it compared.
     int GetStartDecision() const;
 
     // Installed-product detection.
@@ -117,7 +121,12 @@ public:
     std::wstring m_strInstallFolder = kDefaultInstallFolder;
 
 private:
-    bool ReadReplacementManifest(const std::wstring& keyPath);
+    bool LoadManifestSteps(const ManifestLoadContext& context);
+    bool ReadManifestTracked(const std::wstring& path, ManifestInfo& info,
+                             std::vector<std::wstring>& problems,
+                             std::vector<std::wstring>& skipped,
+                             std::wstring& readerLog) const;
+    bool ReadReplacementManifest(const std::wstring& keyPath, std::vector<std::wstring>& skipped);
     bool CheckRequiredValues();
     void ChooseLanguages(const ManifestLoadContext& context);
     bool PrepareFolders();

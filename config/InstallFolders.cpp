@@ -2,6 +2,7 @@
 #include "config/InstallConfig.h"
 
 #include "config/FileNameRules.h"
+#include "framework/RunLog.h"
 
 #include <shlobj.h>
 
@@ -14,15 +15,31 @@ std::wstring WithoutTrailingBackslash(const std::wstring& folder)
     return folder;
 }
 
-// True when the folder exists afterwards. A file standing where the folder should be is a
-// failure: the downloads into it would all fail later, far from the cause.
-bool EnsureFolder(const std::wstring& folder)
+// ERROR_SUCCESS when the folder exists afterwards, else why it does not. A file standing
+// where the folder should be is a failure: the downloads into it would all fail later, far
+// from the cause.
+DWORD EnsureFolder(const std::wstring& folder)
 {
     const std::wstring path = WithoutTrailingBackslash(folder);
     if (IsExistingFolder(path))
+        return ERROR_SUCCESS;
+    const int result = ::SHCreateDirectory(nullptr, path.c_str());
+    if (IsExistingFolder(path))
+        return ERROR_SUCCESS;
+    return result != ERROR_SUCCESS ? static_cast<DWORD>(result) : ERROR_PATH_NOT_FOUND;
+}
+
+// Makes the folder, logs it ready, or adds the load problem of one that cannot be had.
+bool PrepareFolder(const wchar_t* purpose, const std::wstring& folder, std::wstring& problem)
+{
+    const DWORD error = EnsureFolder(folder);
+    if (error == ERROR_SUCCESS) {
+        LogLine(std::wstring(purpose) + L" folder ready: " + folder);
         return true;
-    ::SHCreateDirectory(nullptr, path.c_str());
-    return IsExistingFolder(path);
+    }
+    problem = L"the folder " + folder + L" cannot be created (error " + std::to_wstring(error) +
+              L")";
+    return false;
 }
 
 std::wstring LanguagePackFileName(int langId)
@@ -39,15 +56,17 @@ bool CInstallConfig::PrepareFolders()
     m_strTransformFolder = m_strExeFolder + L"\\transform\\";
     // A web build starts from an empty component folder when it can (only an empty one is
     // removed); a standalone build keeps it, it holds the shipped components.
-    if (!m_manifest.standalone) {
+    std::wstring problem;
+    if (m_manifest.standalone) {
+        LogLine(L"Component folder kept as shipped (standalone build): " + m_strComponentFolder);
+    } else {
         ::RemoveDirectoryW(m_strComponentFolder.c_str());
-        if (!EnsureFolder(m_strComponentFolder))
-            return Fail(L"the folder " + m_strComponentFolder + L" cannot be created");
+        if (!PrepareFolder(L"Download", m_strComponentFolder, problem))
+            return Fail(problem);
     }
-    if (!EnsureFolder(m_strMsiFolder))
-        return Fail(L"the folder " + m_strMsiFolder + L" cannot be created");
-    if (!EnsureFolder(m_strTransformFolder))
-        return Fail(L"the folder " + m_strTransformFolder + L" cannot be created");
+    if (!PrepareFolder(L"Package", m_strMsiFolder, problem) ||
+        !PrepareFolder(L"Transform", m_strTransformFolder, problem))
+        return Fail(problem);
     return true;
 }
 
@@ -107,7 +126,7 @@ std::wstring CInstallConfig::GetNewInstallerPath()
         return std::wstring();
     const std::wstring folder =
         temp + L"PelWebInstaller_" + std::to_wstring(static_cast<int32_t>(m_tickCount()));
-    if (!EnsureFolder(folder))
+    if (EnsureFolder(folder) != ERROR_SUCCESS)
         return std::wstring();
     return folder + L"\\" + fileName;
 }

@@ -17,3 +17,9 @@ std::vector<LanguageEntry> BuildLanguageList(const std::vector<LanguagePackInfo>
 // select 1031), otherwise 1033.
 int ChooseLanguageId(const std::vector<LanguageEntry>& languages, int uiLanguage,
                      const std::wstring& commandLineLanguage);
+
+// The choice ChooseLanguageId makes and why, for the run log: "1031 (from /lang 1031)",
+// "1031 (from the user's UI language 1031)", "1033 (English: no language offered for the
+// user's UI language 2055)".
+std::wstring DescribeLanguageChoice(const std::vector<LanguageEntry>& languages, int uiLanguage,
+                                    const std::wstring& commandLineLanguage);

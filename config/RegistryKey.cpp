@@ -1,5 +1,7 @@
 #include "config/RegistryKey.h"
 
+#include "framework/RunLog.h"
+
 #include <vector>
 
 namespace {
@@ -13,9 +15,36 @@ bool IsStringType(DWORD type)
 // starts smaller and doubles up to this bound when a name does not fit.
 constexpr DWORD kMaxKeyNameChars = 32768;
 
+const wchar_t* RootName(HKEY root)
+{
+    if (root == HKEY_LOCAL_MACHINE)
+        return L"HKLM";
+    if (root == HKEY_CURRENT_USER)
+        return L"HKCU";
+    if (root == HKEY_CLASSES_ROOT)
+        return L"HKCR";
+    if (root == HKEY_USERS)
+        return L"HKU";
+    return L"(key)";
+}
+
+// "Registry HKLM\Software\X\Name = data", and why it failed.
+LONG LogWrite(const wchar_t* root, const std::wstring& path, const wchar_t* name, const std::wstring& data,
+              LONG rc)
+{
+    std::wstring line = L"Registry " + std::wstring(root) + L"\\" + path;
+    if (line.back() != L'\\')
+        line += L'\\';
+    line += (name ? name : L"(Default)") + std::wstring(L" = ") + data;
+    if (rc != ERROR_SUCCESS)
+        line += L" (not written: error " + std::to_wstring(rc) + L")";
+    LogLine(line);
+    return rc;
+}
+
 } // namespace
 
-CRegistryKey::CRegistryKey(HKEY root, const std::wstring& path) : m_path(path)
+CRegistryKey::CRegistryKey(HKEY root, const std::wstring& path) : m_path(path), m_rootName(RootName(root))
 {
     HKEY key = nullptr;
     LONG rc = RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
@@ -103,22 +132,24 @@ bool CRegistryKey::QueryDword(const wchar_t* name, DWORD& value) const
 LONG CRegistryKey::SetString(const wchar_t* name, const std::wstring& text)
 {
     if (!m_hWrite)
-        return ERROR_CANTWRITE;
+        return LogWrite(m_rootName, m_path, name, text, ERROR_CANTWRITE);
     // (length + 1) code units including the terminating null must fit a DWORD
     // byte count.
     if (text.size() >= MAXDWORD / sizeof(wchar_t))
-        return ERROR_INVALID_PARAMETER;
+        return LogWrite(m_rootName, m_path, name, L"(too long)", ERROR_INVALID_PARAMETER);
     const DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
-    return RegSetValueExW(m_hWrite, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                          bytes);
+    return LogWrite(m_rootName, m_path, name, text,
+                    RegSetValueExW(m_hWrite, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes));
 }
 
 LONG CRegistryKey::SetDword(const wchar_t* name, DWORD value)
 {
+    const std::wstring data = std::to_wstring(value) + L" (DWORD)";
     if (!m_hWrite)
-        return ERROR_CANTWRITE;
-    return RegSetValueExW(m_hWrite, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                          sizeof value);
+        return LogWrite(m_rootName, m_path, name, data, ERROR_CANTWRITE);
+    return LogWrite(m_rootName, m_path, name, data,
+                    RegSetValueExW(m_hWrite, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                                   sizeof value));
 }
 
 LONG CRegistryKey::EnumSubkeys(Table<wchar_t, wchar_t*>& table) const

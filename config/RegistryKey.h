@@ -46,7 +46,8 @@ public:
     bool QueryDword(const wchar_t* name, DWORD& value) const;
 
     // Writes a REG_SZ value with its terminating null. ERROR_CANTWRITE (1013)
-    // without a write handle; otherwise the registry's error code.
+    // without a write handle; otherwise the registry's error code. Every
+    // write goes to the run log with its key, value, data and failure.
     LONG SetString(const wchar_t* name, const std::wstring& text);
 
     // Writes a REG_DWORD value. ERROR_CANTWRITE (1013) without a write handle.
@@ -63,4 +64,5 @@ private:
     HKEY m_hRead = nullptr;
     HKEY m_hWrite = nullptr;
     std::wstring m_path;
+    const wchar_t* m_rootName = L"";   // "HKLM" and the like, for the run log
 };

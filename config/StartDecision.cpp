@@ -85,3 +85,17 @@ int GetStartDecision(const StartDecisionInput& in, NameEqualFn nameEqual)
                ? StartInstallerTooOld
                : StartGoOn;
 }
+
+const wchar_t* StartDecisionMeaning(int decision)
+{
+    switch (decision) {
+    case StartGoOn: return L"go on with the installation";
+    case StartAlreadyInstalled: return L"the product is installed in the offered version already";
+    case StartInstallerTooOld: return L"this installer is older than the server requires";
+    case StartInstalledUnknown:
+        return L"the product counts as installed, but its version and name are unknown";
+    case 4: return L"the server's version document could not be fetched or read";
+    case StartOtherProduct: return L"another product is installed under this product code";
+    default: return L"unknown decision";
+    }
+}

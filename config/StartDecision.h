@@ -36,6 +36,10 @@ enum StartDecisionCode : int
     StartOtherProduct = 6,
 };
 
+// What a start decision code means, in a few words for the run log ("the product is
+// installed in the offered version already"); codes 4 and 5 included.
+const wchar_t* StartDecisionMeaning(int decision);
+
 // What the decision reads from the install model.
 struct StartDecisionInput
 {

@@ -5,6 +5,7 @@
 #include "config/Sha256Text.h"
 #include "engine/RetryRules.h"
 #include "engine/Sha256.h"
+#include "engine/TransferLog.h"
 #include "framework/Handles.h"
 
 #include <windows.h>
@@ -71,29 +72,50 @@ bool DownloadToFilePath(const std::wstring& url, const std::wstring& path, uint3
     if (!sha256.empty() && !ParseSha256Text(sha256, expected))
         return false;
     const TransferLimits limits = GetTransferLimits();
+    LogDownloadStart(url, path, sha256);
+    DownloadEnd end;
     bool mismatchedOnce = false;
     for (uint32_t attempt = 1;; ++attempt) {
         CSha256 hash;
         CFileSink sink(path, sha256.empty() ? nullptr : &hash);
-        if (!sink.IsOpen())
+        if (!sink.IsOpen()) {
+            end.error = ::GetLastError();
+            LogDownloadEnd(url, path, end);
             return false;
+        }
         const CancelRequest never;
         StreamFailure failure;
+        const ULONGLONG started = ::GetTickCount64();
         bool ok = DownloadToStream(never, url, sink, &failure);
         sink.Close();
+        LogStreamAttempt(attempt, ok, failure, ::GetTickCount64() - started);
+        end.error = failure.error;
+        end.status = failure.status;
+        end.attempts = attempt;
+        std::wstring reason = failure.status >= 300 ? L"HTTP " + std::to_wstring(failure.status)
+                                                    : TransferErrorText(failure.error);
         if (ok && !sha256.empty()) {
             Sha256Digest actual{};
-            ok = hash.Finish(actual) && actual == expected;
+            const bool hashed = hash.Finish(actual);
+            ok = hashed && actual == expected;
             if (!ok) {
+                LogHashMismatch(path, hashed ? Sha256Text(actual) : std::wstring(), sha256);
+                end.error = static_cast<uint32_t>(CRYPT_E_HASH_VALUE);
+                reason = L"SHA-256 mismatch";
                 // Not the file the server's document names: a second fetch
                 // tells a spoilt transfer from a wrong file.
-                if (mismatchedOnce)
+                if (mismatchedOnce) {
+                    LogDownloadEnd(url, path, end);
                     return false;
+                }
                 mismatchedOnce = true;
                 failure.passing = true;
             }
         }
         if (ok) {
+            end.ok = true;
+            end.bytes = failure.received;
+            LogDownloadEnd(url, path, end);
             if (download) {
                 download->hashVerified = !sha256.empty();
                 download->lengthDeclared = failure.declared >= 0;
@@ -101,11 +123,15 @@ bool DownloadToFilePath(const std::wstring& url, const std::wstring& path, uint3
             }
             return true;
         }
-        if (!failure.passing || attempt >= attempts)
+        if (!failure.passing || attempt >= attempts) {
+            LogDownloadEnd(url, path, end);
             return false;
+        }
         const double jitter = static_cast<double>(GetTickCount() % 1000) / 1000.0;
-        ::Sleep(ChooseRetryDelay(failure.hasRetryAfter, failure.retryAfterMs, limits.maxRetryAfterMs,
-                                 RetryDelayMs(attempt, limits.firstRetryDelayMs, jitter)));
+        const uint32_t delayMs = ChooseRetryDelay(failure.hasRetryAfter, failure.retryAfterMs, limits.maxRetryAfterMs,
+                                                  RetryDelayMs(attempt, limits.firstRetryDelayMs, jitter));
+        LogRetry(delayMs, 0, reason);
+        ::Sleep(delayMs);
     }
 }
 

@@ -4,13 +4,16 @@
 #include "engine/PartialDownload.h"
 #include "engine/RetryRules.h"
 #include "engine/TransferAttempt.h"
+#include "engine/TransferLog.h"
 #include "engine/TransferRules.h"
 #include "framework/Handles.h"
+#include "framework/RunLog.h"
 
 #include <wininet.h>
 
 #include <algorithm>
 #include <memory>
+#include <string>
 #include <utility>
 
 namespace {
@@ -56,6 +59,53 @@ FailureVerdict JudgeFailure(const CTransferAttempt& a, CTransferAttempt::Outcome
         verdict.hasRetryAfter = RetryAfterFromNow(a.retryAfter, verdict.retryAfterMs);
     }
     return verdict;
+}
+
+// The run log's line of an attempt. A given-up attempt's thread may still be
+// writing its findings: only a finished or prepared attempt's answer is read.
+AttemptSummary Summarise(const CTransferAttempt& a, CTransferAttempt::Outcome outcome, bool prepared,
+                         uint64_t fileLength)
+{
+    AttemptSummary s;
+    const bool finished = outcome == CTransferAttempt::Finished;
+    if (finished || prepared) {
+        s.status = a.status;
+        s.declared = a.declared;
+    }
+    // The partial file holds the kept bytes, then what this attempt brought.
+    if (prepared && fileLength > a.kept)
+        s.received = fileLength - a.kept;
+    if (outcome == CTransferAttempt::Cancelled)
+        s.outcome = L"cancelled";
+    else if (outcome == CTransferAttempt::Stalled)
+        s.outcome = L"stalled";
+    else if (!a.opened)
+        s.outcome = a.report.errorCode ? TransferErrorText(a.report.errorCode, a.report.errorText)
+                                       : L"the address cannot be used";
+    else if (a.restart)
+        s.outcome = L"does not continue the kept bytes";
+    else if (!IsSuccessStatus(a.status))
+        s.outcome = L"not the file";
+    else if (!a.bodyStarted)
+        s.outcome = L"no Content-Length, not taken as the file";
+    else if (a.bodyOk)
+        s.outcome = L"complete";
+    else
+        s.outcome = TransferErrorText(a.report.errorCode);
+    return s;
+}
+
+// Why a failed attempt is tried again, for the run log.
+std::wstring RetryReason(const CTransferAttempt& a, CTransferAttempt::Outcome outcome, const FailureVerdict& verdict)
+{
+    if (outcome != CTransferAttempt::Finished)
+        return L"stalled";
+    if (a.bodyStarted || !a.opened)
+        return TransferErrorText(AttemptError(a, outcome));
+    std::wstring reason = L"HTTP " + std::to_wstring(a.status);
+    if (verdict.hasRetryAfter)
+        reason += L", Retry-After " + a.retryAfter;
+    return reason;
 }
 
 double Jitter()
@@ -147,15 +197,20 @@ bool CDownloadJob::Fetch(const CancelRequest& cancel)
     const bool verify = !m_expectedSha256.empty();
     Sha256Digest expected{};
     // A hash that is not 64 hex digits matches no file: nothing is fetched.
-    if (verify && !ParseSha256Text(m_expectedSha256, expected))
+    if (verify && !ParseSha256Text(m_expectedSha256, expected)) {
+        LogLine(L"Download not started: the expected SHA-256 is not 64 hexadecimal digits");
         return false;
+    }
     uint32_t hashMismatches = 0;
 
     ResumeRecord record;
     uint64_t kept = 0;
     bool resumable = LoadKeptDownload(m_url, m_localPath, record, kept);
-    if (resumable)
+    if (resumable) {
         m_contentLength = static_cast<int64_t>(record.length);
+        LogLine(L"Continuing " + std::to_wstring(kept) + L" of " + std::to_wstring(record.length) +
+                L" bytes kept by an earlier run");
+    }
 
     DownloadStatusInfo end;     // the end report, once a transfer took place
     bool transferred = false;
@@ -164,6 +219,9 @@ bool CDownloadJob::Fetch(const CancelRequest& cancel)
     uint64_t mostKept = kept;
     bool ok = false;
     bool cancelled = false;
+    uint32_t attempts = 0;
+    uint32_t lastError = 0;     // of the last failed attempt, for the log's end line
+    uint32_t lastStatus = 0;
     for (;;) {
         auto a = std::make_shared<CTransferAttempt>(m_owner->CancelEvent(), m_owner->RunEvent());
         a->url = m_url;
@@ -177,7 +235,10 @@ bool CDownloadJob::Fetch(const CancelRequest& cancel)
             a->knownValidator = record.validator;
             a->extraHeaders = ResumeRequestHeaders(kept, record.validator);
         }
+        const uint64_t askedFrom = a->kept;
+        const ULONGLONG started = GetTickCount64();
         const CTransferAttempt::Outcome outcome = CTransferAttempt::Run(a, responseLimit, limits.stallLimitMs);
+        const ULONGLONG elapsedMs = GetTickCount64() - started;
         if (outcome == CTransferAttempt::Finished && a->failure)
             std::rethrow_exception(a->failure);
         const bool finished = outcome == CTransferAttempt::Finished;
@@ -192,6 +253,14 @@ bool CDownloadJob::Fetch(const CancelRequest& cancel)
             m_contentLength = static_cast<int64_t>(a->total);
         }
         kept = PartialFileLength(m_localPath);
+        AttemptSummary summary = Summarise(*a, outcome, prepared, kept);
+        summary.number = ++attempts;
+        summary.rangeFrom = askedFrom;
+        summary.elapsedMs = elapsedMs;
+        LogAttempt(summary);
+        lastStatus = summary.status;
+        if (outcome != CTransferAttempt::Cancelled)
+            lastError = AttemptError(*a, outcome);
         if (outcome == CTransferAttempt::Cancelled || cancel.IsCancelled()) {
             cancelled = true;   // what the attempt kept stays for the next run
             break;
@@ -210,6 +279,8 @@ bool CDownloadJob::Fetch(const CancelRequest& cancel)
         if (finished && a->bodyOk && verify && !(a->hashed && a->digest == expected)) {
             // Not the file that was asked for: none of it is kept, and the
             // next fetch starts from zero.
+            LogHashMismatch(m_localPath, a->hashed ? Sha256Text(a->digest) : std::wstring(), m_expectedSha256);
+            lastError = static_cast<uint32_t>(CRYPT_E_HASH_VALUE);
             DiscardPartialDownload(m_localPath);
             kept = 0;
             mostKept = 0;
@@ -219,8 +290,9 @@ bool CDownloadJob::Fetch(const CancelRequest& cancel)
                 end.errorText = kErrDownloadFailed;
                 break;
             }
-            if (!AnnounceAndWait(cancel, 0, RetryDelayMs(1, limits.firstRetryDelayMs, Jitter()),
-                                 static_cast<uint32_t>(CRYPT_E_HASH_VALUE))) {
+            const uint32_t delayMs = RetryDelayMs(1, limits.firstRetryDelayMs, Jitter());
+            LogRetry(delayMs, 0, L"SHA-256 mismatch");
+            if (!AnnounceAndWait(cancel, 0, delayMs, static_cast<uint32_t>(CRYPT_E_HASH_VALUE))) {
                 cancelled = true;
                 break;
             }
@@ -229,6 +301,8 @@ bool CDownloadJob::Fetch(const CancelRequest& cancel)
         if (finished && a->bodyOk) {
             end.received = kept;
             ok = CommitPartialDownload(m_localPath);
+            if (!ok)
+                lastError = GetLastError();
             break;
         }
         // An answer that cannot continue the kept bytes (a 416, a 206 of
@@ -237,6 +311,7 @@ bool CDownloadJob::Fetch(const CancelRequest& cancel)
             if (restarted)
                 break;
             restarted = true;
+            LogLine(L"Starting again from byte 0: the answer does not continue the kept bytes");
             DiscardPartialDownload(m_localPath);
             kept = 0;
             resumable = false;
@@ -260,6 +335,9 @@ bool CDownloadJob::Fetch(const CancelRequest& cancel)
             resumeAtOnce ? 0
                          : ChooseRetryDelay(verdict.hasRetryAfter, verdict.retryAfterMs, limits.maxRetryAfterMs,
                                             RetryDelayMs(failures, limits.firstRetryDelayMs, Jitter()));
+        LogRetry(delayMs, resumable ? kept : 0,
+                 RetryReason(*a, outcome, verdict) + L"; " + std::to_wstring(failures) + L" of " +
+                     std::to_wstring(maxAttempts) + L" attempts in a row without new bytes");
         if (!AnnounceAndWait(cancel, resumable ? kept : 0, delayMs, AttemptError(*a, outcome))) {
             cancelled = true;
             break;
@@ -272,6 +350,14 @@ bool CDownloadJob::Fetch(const CancelRequest& cancel)
     kept = PartialFileLength(m_localPath);
     if (!ok && !(resumable && kept > 0 && kept < record.length))
         DiscardPartialDownload(m_localPath);
+    DownloadEnd summary;
+    summary.ok = ok;
+    summary.cancelled = cancelled;
+    summary.bytes = ok ? end.received : cancelled ? kept : 0;
+    summary.error = lastError ? lastError : end.errorCode;
+    summary.status = lastStatus;
+    summary.attempts = attempts;
+    LogDownloadEnd(m_url, m_localPath, summary);
     if (cancelled) {
         Sleep(kCancelReportDelayMs);
         end.state = TransferCancelled;
@@ -296,12 +382,14 @@ uint32_t CDownloadJob::Run(IDownloadOwner* owner, DownloadStatusCallback callbac
     DownloadStatusInfo job;
     const CancelRequest cancel(owner->CancelEvent(), owner->RunEvent());
     if (cancel.IsCancelled()) {
+        LogLine(L"Download not started (cancelled): " + m_url);
         job.state = TransferAborted;
         Report(job);
         m_callback = nullptr;
         return 0;
     }
 
+    LogDownloadStart(m_url, m_localPath, m_expectedSha256);
     bool result = false;
     try {
         job.state = TransferRunning;
@@ -313,6 +401,7 @@ uint32_t CDownloadJob::Run(IDownloadOwner* owner, DownloadStatusCallback callbac
         // A callback's exception must not escape into the worker task; the
         // owner learns of it through a state 5 report. That report may throw
         // again: it is dropped then. An unfinished download is not kept.
+        LogLine(L"Download stopped: its status report failed (" + m_url + L")");
         if (!result) {
             DiscardPartialDownload(m_localPath);
             DeleteFileW(m_localPath.c_str());

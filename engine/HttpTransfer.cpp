@@ -475,13 +475,18 @@ bool DownloadToStream(const ICancelRequest& cancel, const std::wstring& url, IBy
     DWORD error = 0;
     if (OpenAndSend(url, kStreamRequest, connection, request, error) != SetupOk) {
         f.passing = IsPassingError(error);
+        f.error = error;
         return false;
     }
     if (cancel.IsCancelled())
         return false;
     DWORD status = 0;
-    if (!QueryStatusCode(request.Get(), status))
+    if (!QueryStatusCode(request.Get(), status)) {
+        f.error = GetLastError();
         return false;
+    }
+    f.status = status;
+    f.declared = DeclaredLength(request.Get());
     if (!IsSuccessStatus(status)) {
         f.passing = IsPassingStatus(status);
         wchar_t text[64] = {};
@@ -491,8 +496,11 @@ bool DownloadToStream(const ICancelRequest& cancel, const std::wstring& url, IBy
         return false;
     }
     CInternetBody body(request.Get());
-    f.declared = DeclaredLength(request.Get());
-    if (ReceiveBodyToSink(cancel, body, f.declared, sink))
+    SinkReadResult read;
+    const bool ok = ReceiveBodyToSink(cancel, body, f.declared, sink, kTransferPollIntervalMs, &read);
+    f.received = read.received;
+    f.error = read.error;
+    if (ok)
         return true;
     // A body cut short or a read that timed out: the next attempt may get it whole.
     f.passing = !cancel.IsCancelled();

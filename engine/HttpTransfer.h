@@ -143,13 +143,16 @@ bool DownloadToFile(const ICancelRequest& cancel, const std::wstring& url, HANDL
 bool RetryAfterFromNow(const std::wstring& value, uint64_t& delayMs);
 
 // Why a stream download failed, for a caller that retries; and, also on
-// success, whether the answer declared its length.
+// success, what the answer was, for the run log.
 struct StreamFailure
 {
     bool passing = false;        // a later attempt may succeed (see IsPassingError/Status)
     bool hasRetryAfter = false;  // the server said when
     uint64_t retryAfterMs = 0;
-    int64_t declared = -1;       // the 2xx answer's Content-Length; -1: none (nothing tells a cut body)
+    int64_t declared = -1;       // the answer's Content-Length; -1: none (nothing tells a cut body)
+    uint32_t status = 0;         // the answer's HTTP status; 0: none arrived
+    uint32_t error = 0;          // the Windows error of the failed step; 0: none
+    uint64_t received = 0;       // body bytes read
 };
 
 // Downloads `url` into `sink`. Sends "Content-Type: application/json" (and no

@@ -51,6 +51,16 @@ bool ClientKeyExists(const std::wstring& registryPath)
            KeyExistsIn(HKEY_LOCAL_MACHINE, path, KEY_WOW64_32KEY);
 }
 
+// Runs one stage of the task between two lines of the run log.
+template <typename Stage>
+bool LoggedStage(const wchar_t* name, Stage stage)
+{
+    LogLine(std::wstring(L"Stage ") + name + L" started");
+    const bool ok = stage();
+    LogLine(std::wstring(L"Stage ") + name + (ok ? L" ended: ok" : L" ended: not completed"));
+    return ok;
+}
+
 } // namespace
 
 int32_t DownloadPercent(uint64_t received, uint64_t total)
@@ -208,8 +218,10 @@ void CInstallWorker::RunWorker()
 {
     InstallStatus& status = InstallStatus::Instance();
     CInstallConfig& config = TheInstallConfig();
-    if (RecheckVersion() && DownloadItems() && InstallItems()) {
-        WriteInstallRegistry();
+    if (LoggedStage(L"recheck", [this] { return RecheckVersion(); }) &&
+        LoggedStage(L"downloads", [this] { return DownloadItems(); }) &&
+        LoggedStage(L"installs", [this] { return InstallItems(); })) {
+        LoggedStage(L"registry", [this] { return WriteInstallRegistry(); });
         config.m_strHomePageUrl = m_state.homePageUrl;
         status.SetStatus(Finished, -1, 0);
     } else if (status.GetState() != Cancelling) {
@@ -223,6 +235,9 @@ void CInstallWorker::RunWorker()
     // A cancellation confirmed at any point wins over the stage results.
     if (status.GetState() == Cancelling)
         status.SetStatus(Cancelled, -1, 0);
+    const uint32_t state = status.GetState();
+    LogLine(std::wstring(L"Installation ") +
+            (state == Finished ? L"Finished" : state == Cancelled ? L"Cancelled" : L"Failed"));
 }
 
 bool CInstallWorker::RecheckVersion()

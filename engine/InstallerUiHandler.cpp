@@ -58,6 +58,7 @@ void InstallerProgressState::ResetForPackage()
 {
     progress.ResetForPackage();
     firstMessage = true;
+    progressMessages = 0;
 }
 
 int WINAPI InstallerUiHandler(LPVOID context, UINT messageType, LPCWSTR text)
@@ -86,6 +87,7 @@ int WINAPI InstallerUiHandler(LPVOID context, UINT messageType, LPCWSTR text)
         CaptureHomePage(state.homePageUrl, text);
         return IDOK;
     case INSTALLMESSAGE_PROGRESS:
+        ++state.progressMessages;
         return ParseProgressMessage(state.progress, text, StatusReport(state));
     case INSTALLMESSAGE_ACTIONSTART:
     case INSTALLMESSAGE_ACTIONDATA:

@@ -27,6 +27,8 @@ struct InstallerProgressState
     // engine does not reach up to the application for it; whoever owns the
     // worker sets it (null gives boxes without owner).
     HWND ownerWindow = nullptr;
+    // PROGRESS messages of the current package, for the run log.
+    uint32_t progressMessages = 0;
     // Receives each item percent; when empty, the handler reports
     // SetStatus(Installing, index, percent) to the process's install status.
     ItemPercentReport reportPercent;

@@ -46,6 +46,13 @@ void SetExternalUiHandler(INSTALLUI_HANDLERW handler, void* context)
     ::MsiSetExternalUIW(handler, kExternalUiFilter, context);
 }
 
+UINT EnableVerboseLog(const std::wstring& path)
+{
+    return ::MsiEnableLogW(kVerboseLogMode, path.c_str(), INSTALLLOGATTRIBUTES_FLUSHEACHLINE);
+}
+
+void DisableLog() { ::MsiEnableLogW(0, nullptr, 0); }
+
 UINT InstallProduct(const std::wstring& packagePath, const std::wstring& commandLine)
 {
     return ::MsiInstallProductW(packagePath.c_str(),

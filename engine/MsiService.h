@@ -39,6 +39,23 @@ void SetBasicInternalUi();
 // handler is not kept.
 void SetExternalUiHandler(INSTALLUI_HANDLERW handler, void* context);
 
+// The service's own log of an installation: every message kind with extra
+// debugging information (the documented verbose set, "voicewarmupx" on the
+// msiexec command line).
+constexpr DWORD kVerboseLogMode =
+    INSTALLLOGMODE_VERBOSE | INSTALLLOGMODE_OUTOFDISKSPACE | INSTALLLOGMODE_INFO | INSTALLLOGMODE_COMMONDATA |
+    INSTALLLOGMODE_ERROR | INSTALLLOGMODE_WARNING | INSTALLLOGMODE_ACTIONSTART | INSTALLLOGMODE_ACTIONDATA |
+    INSTALLLOGMODE_FATALEXIT | INSTALLLOGMODE_USER | INSTALLLOGMODE_PROPERTYDUMP | INSTALLLOGMODE_EXTRADEBUG;
+
+// Writes the service's verbose log of the installations that follow in this
+// process to `path` (replaced), flushed after each line so that it is whole
+// even when the process is ended from outside; the folder must exist.
+// Returns the service's result.
+UINT EnableVerboseLog(const std::wstring& path);
+
+// No service log for the installations that follow.
+void DisableLog();
+
 // Installs a package; an empty command line is passed as none at all.
 UINT InstallProduct(const std::wstring& packagePath, const std::wstring& commandLine);
 

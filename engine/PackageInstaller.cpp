@@ -10,6 +10,7 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include <string>
 #include <vector>
 
 namespace {
@@ -37,6 +38,26 @@ void WaitForProgram(HANDLE process)
         if (!GetExitCodeProcess(process, &code))
             return;
     }
+}
+
+// A result or exit code as support looks it up: decimal, or hexadecimal for an HRESULT.
+std::wstring CodeText(DWORD code)
+{
+    if (code < 0x80000000u)
+        return std::to_wstring(code);
+    wchar_t text[16];
+    wsprintfW(text, L"0x%08X", static_cast<unsigned>(code));
+    return text;
+}
+
+std::wstring FileName(const std::wstring& path) { return PathFindFileNameW(path.c_str()); }
+
+// The file name without folder and extension.
+std::wstring FileStem(const std::wstring& path)
+{
+    std::wstring name = FileName(path);
+    const size_t dot = name.rfind(L'.');
+    return dot == std::wstring::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
 void WriteInstallFailure(UINT result)
@@ -71,6 +92,7 @@ bool InstallPackage(InstallerProgressState& state, const InstallItem& item)
     }
     if (HasExtension(item.localPath, L".msi"))
         return InstallMsiPackage(state, item);
+    LogLine(L"Nothing to run for " + item.localPath + L" (its package uses it)");
     return true;
 }
 
@@ -93,17 +115,25 @@ bool RunSetupProgram(const InstallItem& item)
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started = {};
+    LogLine(L"Setup program: " + commandLine);
     if (!CreateProcessW(item.localPath.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &started))
+                        nullptr, &startup, &started)) {
+        LogLine(L"Setup program not started: error " + CodeText(GetLastError()));
         return false;
+    }
     CHandle process(started.hProcess);
     CHandle thread(started.hThread);
     WaitForProgram(process.Get());
     // A setup program that asks for a restart says so in its exit code; the run's outcome
     // then tells the caller of the installer to restart.
     DWORD exitCode = 0;
-    if (GetExitCodeProcess(process.Get(), &exitCode))
+    if (GetExitCodeProcess(process.Get(), &exitCode)) {
+        LogLine(L"Setup program " + FileName(item.localPath) + L": exit code " + CodeText(exitCode));
         NoteRestartRequest(exitCode);
+    } else {
+        LogLine(L"Setup program " + FileName(item.localPath) + L": exit code unknown (error " +
+                CodeText(GetLastError()) + L")");
+    }
     return true;
 }
 
@@ -153,11 +183,24 @@ UINT RunMsiInstallation(InstallerProgressState& state, const InstallItem& item)
     MsiService::SetQuietInternalUi();
     MsiService::SetExternalUiHandler(InstallerUiHandler, &state);
     const std::wstring commandLine = ComposeMsiCommandLine(MsiCommandLineInputsFromConfig());
+    LogLine(L"Windows Installer package " + item.localPath + L", properties: " +
+            (commandLine.empty() ? std::wstring(L"none") : commandLine));
+    // The service's own verbose log goes beside the run log, one file per package.
+    const std::wstring serviceLog = RunLogCompanionPath(L"msi_" + FileStem(item.localPath));
+    const UINT logging = serviceLog.empty() ? ERROR_NOT_READY : MsiService::EnableVerboseLog(serviceLog);
+    if (!serviceLog.empty())
+        LogLine(logging == ERROR_SUCCESS ? L"Windows Installer log: " + serviceLog
+                                         : L"Windows Installer log not enabled (error " + CodeText(logging) +
+                                               L"): " + serviceLog);
     const UINT result = MsiService::InstallProduct(item.localPath, commandLine);
     // The state is the handler's context only for this call: leaving it
     // registered would hand a later installation in this process a pointer
-    // to a state that may be gone.
+    // to a state that may be gone. The log file is this package's only.
     MsiService::SetExternalUiHandler(nullptr, nullptr);
+    if (logging == ERROR_SUCCESS)
+        MsiService::DisableLog();
+    LogLine(L"Windows Installer package " + FileName(item.localPath) + L": result " + CodeText(result) + L", " +
+            std::to_wstring(state.progressMessages) + L" progress messages");
     NoteRestartRequest(result);
     if (result != ERROR_SUCCESS)
         WriteInstallFailure(result);

@@ -1,6 +1,7 @@
 #include "engine/Prerequisites.h"
 
 #include "config/RegistryKey.h"
+#include "framework/RunLog.h"
 
 #include <windows.h>
 
@@ -88,11 +89,15 @@ const std::unordered_map<std::string, PrerequisiteDetector>& PrerequisiteDetecto
 bool IsPrerequisiteInstalled(const std::wstring& name)
 {
     std::string narrow;
-    if (!NarrowExactly(name, narrow))
-        return false;
     const auto& detectors = PrerequisiteDetectors();
-    const auto found = detectors.find(narrow);
-    return found != detectors.end() && found->second();
+    const auto found = NarrowExactly(name, narrow) ? detectors.find(narrow) : detectors.end();
+    if (found == detectors.end()) {
+        LogLine(L"Prerequisite " + name + L": not a known one, to be installed");
+        return false;
+    }
+    const bool present = found->second();
+    LogLine(L"Prerequisite " + name + (present ? L": present, not installed again" : L": missing, to be installed"));
+    return present;
 }
 
 bool IsWebView2Installed()

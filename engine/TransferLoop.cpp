@@ -266,27 +266,41 @@ bool ReceiveBodyToFile(const ICancelRequest& cancel, IBodySource& source, int64_
 }
 
 bool ReceiveBodyToSink(const ICancelRequest& cancel, IBodySource& source, int64_t declared, IByteSink& sink,
-                       DWORD pollIntervalMs)
+                       DWORD pollIntervalMs, SinkReadResult* result)
 {
+    SinkReadResult ignored;
+    SinkReadResult& r = result ? *result : ignored;
+    r = SinkReadResult();
     // Streams (documents, programs) are not paused: only cancellation counts.
     CPolledControl control(cancel, pollIntervalMs, false);
     std::vector<BYTE> buffer(kStreamReadSize);
-    uint64_t received = 0;
     for (;;) {
         DWORD available = 0;
-        if (!source.QueryAvailable(available))
+        if (!source.QueryAvailable(available)) {
+            r.error = ErrorOrGeneric();
             return false;
-        control.Refresh(received == 0);
+        }
+        control.Refresh(r.received == 0);
         if (control.Cancelled() || available == 0)
             break;
         DWORD got = 0;
-        if (!source.Read(buffer.data(), available < kStreamReadSize ? available : kStreamReadSize, got))
+        if (!source.Read(buffer.data(), available < kStreamReadSize ? available : kStreamReadSize, got)) {
+            r.error = ErrorOrGeneric();
             return false;
+        }
         if (got == 0)
             break;
-        if (!sink.Write(buffer.data(), got))
+        if (!sink.Write(buffer.data(), got)) {
+            r.error = ErrorOrGeneric();
             return false;
-        received += got;
+        }
+        r.received += got;
     }
-    return !cancel.IsCancelled() && IsBodyComplete(declared, received);
+    if (cancel.IsCancelled())
+        return false;
+    if (!IsBodyComplete(declared, r.received)) {
+        r.error = ERROR_INTERNET_CONNECTION_ABORTED;
+        return false;
+    }
+    return true;
 }

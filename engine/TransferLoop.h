@@ -67,7 +67,16 @@ bool ReceiveBodyToFile(const ICancelRequest& cancel, IBodySource& source, int64_
                        IDownloadCallback* callback, DownloadStatusInfo& r,
                        DWORD pollIntervalMs = kTransferPollIntervalMs, const BodyTarget& target = BodyTarget());
 
+// What ReceiveBodyToSink read: the body's bytes, and the Windows error that
+// ended it (0: none; ERROR_INTERNET_CONNECTION_ABORTED for a body shorter
+// than declared).
+struct SinkReadResult
+{
+    uint64_t received = 0;
+    DWORD error = 0;
+};
+
 // Reads the body into `sink` in reads of at most 16384 bytes. True under the
 // same conditions (without the flush).
 bool ReceiveBodyToSink(const ICancelRequest& cancel, IBodySource& source, int64_t declared, IByteSink& sink,
-                       DWORD pollIntervalMs = kTransferPollIntervalMs);
+                       DWORD pollIntervalMs = kTransferPollIntervalMs, SinkReadResult* result = nullptr);

@@ -1,8 +1,10 @@
 // The install model loaded from real manifest files in a temporary installer folder, with the
 // replacement-manifest value in a real (scratch) registry key.
 #include "config/InstallConfig.h"
+#include "framework/RunLog.h"
 
 #include "InstallConfigTestSupport.h"
+#include "TransferTestSupport.h"
 #include "WinTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -126,6 +128,7 @@ TEST(InstallConfigManifest, StandaloneIsTrueInAnyCaseButNotWithBlanks)
     }
 }
 
+// The element left unread is named in the run log, with its line, as a warning.
 TEST(InstallConfigManifest, ElementsBeforeThePreviouslyReadOneAreNotFound)
 {
     InstallerFolder folder;
@@ -134,11 +137,20 @@ TEST(InstallConfigManifest, ElementsBeforeThePreviouslyReadOneAreNotFound)
     body.erase(body.rfind("<full_name>VARO Pro</full_name>"),
                std::string("<full_name>VARO Pro</full_name>").size());
     ASSERT_TRUE(folder.WriteManifest(ManifestText(body)));
+    const std::wstring logPath = folder.File(L"run.log");
+    ASSERT_EQ(OpenRunLog(logPath, L"InstallConfigTest"), logPath);
     QuietConfig q;
-    EXPECT_TRUE(q.config.LoadManifestFrom(folder.Context()));
+    const bool loaded = q.config.LoadManifestFrom(folder.Context());
+    CloseRunLog();
+    EXPECT_TRUE(loaded);
     EXPECT_EQ(q.config.m_manifest.pid, L"VARO-PRO-70");
     EXPECT_EQ(q.config.m_manifest.fullName, L"");
     EXPECT_EQ(q.config.m_manifest.shortName, L"VARO");
+    const std::string log = testing_support::ReadFileBytes(logPath);
+    EXPECT_NE(log.find("Manifest warning (reading order): `full_name` at line 2 comes before "
+                       "`pid` (line 2)"),
+              std::string::npos)
+        << log;
 }
 
 TEST(InstallConfigManifest, DependencyBetweenLanguagePacksIsNotRead)

@@ -9,6 +9,7 @@
 #include "engine/MsiService.h"
 #include "engine/Sha256.h"
 #include "framework/Handles.h"
+#include "framework/RunLog.h"
 
 #include "MsiTestSupport.h"
 #include "TestServer.h"
@@ -544,6 +545,10 @@ TEST(InstallMsiPackage, InstallsWithTheHandlerAndCapturesTheHomePage)
     // Left over from an earlier package: a fresh package starts from 0.
     state.progress.highestPercent = 100;
     const InstallItem item = ItemFor(TestPackagePath());
+    // With a run log open, the service writes its own log of the package beside it.
+    ASSERT_FALSE(OpenRunLog(temp.File(L"run.log"), L"unused").empty());
+    const std::wstring stem = item.name.substr(0, item.name.rfind(L'.'));
+    const std::wstring serviceLog = temp.File(L"run_msi_" + stem + L".log");
     {
         DebugOutputCapture capture;
         EXPECT_TRUE(InstallPackage(state, item));
@@ -551,6 +556,12 @@ TEST(InstallMsiPackage, InstallsWithTheHandlerAndCapturesTheHomePage)
         EXPECT_NE(debugText.find("\r\n Property(S): InstallHomepageURL = "), std::string::npos);
         EXPECT_EQ(debugText.find("TRACE_DEBUG"), std::string::npos);
     }
+    CloseRunLog();
+    WIN32_FILE_ATTRIBUTE_DATA serviceLogData = {};
+    ASSERT_TRUE(GetFileAttributesExW(serviceLog.c_str(), GetFileExInfoStandard, &serviceLogData))
+        << "no Windows Installer log " << Narrow(serviceLog);
+    EXPECT_GT(serviceLogData.nFileSizeLow, 0u);
+    RecordProperty("ServiceLogBytes", static_cast<int>(serviceLogData.nFileSizeLow));
 
     EXPECT_TRUE(IsInstalled(code));
     EXPECT_NE(GetFileAttributesW((target + L"\\payload.txt").c_str()), INVALID_FILE_ATTRIBUTES)

@@ -12,9 +12,10 @@
 #include <string>
 
 // Told of every element that a cursor search (FindElement, FindChildElement) finds, in every
-// document of the process while it is installed. The vendor's manifest check uses it to learn
-// which elements the installer's own readers visit, without a second copy of their reading
-// rules. The installer never installs one; a search then costs one pointer load and test.
+// document of the process while it is installed. The vendor's manifest check and the
+// installer's manifest load use it to learn which elements the installer's own readers visit,
+// without a second copy of their reading rules. Otherwise none is installed; a search then
+// costs one pointer load and test.
 class IXmlFindObserver
 {
 public:

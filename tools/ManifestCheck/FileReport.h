@@ -3,7 +3,8 @@
 #pragma once
 
 #include "CheckReport.h"
-#include "DocumentMap.h"
+
+#include "config/DocumentMap.h"
 
 // Reports the read, the encoding (an unknown one falls back to the system code page) and the
 // parse. False when the installer could not use the file at all (an error is reported).

@@ -1,10 +1,10 @@
 #include "HashFill.h"
 
-#include "DocumentMap.h"
 #include "PayloadFolder.h"
 #include "TextRewrite.h"
 #include "ValueChecks.h"
 
+#include "config/DocumentMap.h"
 #include "config/ManifestInfo.h"
 #include "config/ManifestReader.h"
 #include "config/VersionDocument.h"

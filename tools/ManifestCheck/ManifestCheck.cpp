@@ -10,7 +10,6 @@
 // Exit code: 0 clean, 1 warnings, 2 unusable (file missing or unreadable, not well-formed,
 // wrong root, required values missing, bad arguments, a hash that could not be filled in).
 #include "CheckReport.h"
-#include "DocumentMap.h"
 #include "FileReport.h"
 #include "HashFill.h"
 #include "LanguageCheck.h"
@@ -19,7 +18,9 @@
 #include "ValueChecks.h"
 #include "VersionDocCheck.h"
 
+#include "config/DocumentMap.h"
 #include "config/InstallConfig.h"
+#include "xml/XmlTextFile.h"
 
 #include <windows.h>
 
@@ -119,7 +120,7 @@ bool CheckManifest(CInstallConfig& config, const std::wstring& path, CCheckRepor
     report.Heading(L"Manifest file");
     report.Line(L"file: " + path);
     CDocumentMap map;
-    map.Load(path);
+    map.LoadRead(ReadTextFile(path));
     if (!ReportDocumentFile(map, report))
         return false;
 

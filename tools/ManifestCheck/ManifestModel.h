@@ -3,8 +3,8 @@
 #pragma once
 
 #include "CheckReport.h"
-#include "DocumentMap.h"
 
+#include "config/DocumentMap.h"
 #include "config/ManifestInfo.h"
 
 #include <string>

@@ -3,8 +3,9 @@
 #pragma once
 
 #include "CheckReport.h"
-#include "DocumentMap.h"
 #include "ReadingOrder.h"
+
+#include "config/DocumentMap.h"
 
 #include <string>
 #include <vector>

@@ -1,11 +1,12 @@
 #include "VersionDocCheck.h"
 
-#include "DocumentMap.h"
 #include "FileReport.h"
 #include "ReadingOrder.h"
 #include "ValueChecks.h"
 
+#include "config/DocumentMap.h"
 #include "config/StartDecision.h"
+#include "xml/XmlTextFile.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ void CheckVersionDocument(CInstallConfig& config, const std::wstring& path, CChe
 {
     report.Line(L"file: " + path);
     CDocumentMap map;
-    map.Load(path);
+    map.LoadRead(ReadTextFile(path));
     if (!ReportDocumentFile(map, report))
         return;
 

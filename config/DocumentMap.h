@@ -1,5 +1,7 @@
-// Every element of an XML file with its name, line and data, read the same way the installer
-// reads the file, and marked with whether the installer's reader visited it.
+// Every element of an XML document with its name, line and data, parsed the same way the
+// installer parses the file, and marked with whether the installer's reader visited it
+// (standard C++). The installer lists from it the elements its manifest reader skipped; the
+// vendor's check tool builds its whole report on it.
 #pragma once
 
 #include "xml/XmlDocument.h"
@@ -7,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 struct ElementInfo
@@ -33,9 +36,8 @@ struct ElementExtent
 class CDocumentMap
 {
 public:
-    // Reads and parses the file exactly as CXmlDocument::Load does, then lists its elements.
-    void Load(const std::wstring& path);
-    // The same for a text already read (and decoded) the way the reader reads a file.
+    // Parses a text read (and decoded) the way CXmlDocument::Load reads a file
+    // (ReadTextFile), exactly as Load then parses it, and lists its elements.
     void LoadRead(XmlTextRead read);
 
     bool FileRead() const { return m_fileRead; }
@@ -77,20 +79,32 @@ private:
     std::vector<size_t> m_lineStarts;
 };
 
-// Collects the start offsets of the elements found by every document search while it is
-// installed (for its own lifetime); the previous observer comes back afterwards.
+// Collects the start offsets of the elements found by the document searches of the thread
+// that made it, for its own lifetime; the previous observer comes back afterwards. The
+// observer is process-wide: searches of other threads are neither recorded nor passed on,
+// and the thread's own are passed on to the previous observer, so that a recorder made
+// while another one records hides nothing from it.
 class CVisitRecorder : public IXmlFindObserver
 {
 public:
-    CVisitRecorder() : m_previous(CXmlDocument::SetFindObserver(this)) {}
+    // Installed last, once the members a search reaches are ready.
+    CVisitRecorder() { m_previous = CXmlDocument::SetFindObserver(this); }
     ~CVisitRecorder() { CXmlDocument::SetFindObserver(m_previous); }
     CVisitRecorder(const CVisitRecorder&) = delete;
     CVisitRecorder& operator=(const CVisitRecorder&) = delete;
 
-    void OnElementFound(int32_t elementStart) override { m_starts.push_back(elementStart); }
+    void OnElementFound(int32_t elementStart) override
+    {
+        if (std::this_thread::get_id() != m_thread)
+            return;
+        m_starts.push_back(elementStart);
+        if (m_previous)
+            m_previous->OnElementFound(elementStart);
+    }
     const std::vector<int32_t>& Starts() const { return m_starts; }
 
 private:
-    IXmlFindObserver* m_previous;
+    const std::thread::id m_thread = std::this_thread::get_id();
     std::vector<int32_t> m_starts;
+    IXmlFindObserver* m_previous = nullptr;
 };

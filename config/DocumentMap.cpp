@@ -1,17 +1,11 @@
-#include "DocumentMap.h"
+#include "config/DocumentMap.h"
 
 #include "xml/XmlScanner.h"
-#include "xml/XmlTextFile.h"
 
 #include <algorithm>
 #include <utility>
 
-void CDocumentMap::Load(const std::wstring& path)
-{
-    // The same two steps as CXmlDocument::Load, keeping the text to cut names and count lines.
-    LoadRead(ReadTextFile(path));
-}
-
+// The second of CXmlDocument::Load's two steps, keeping the text to cut names and count lines.
 void CDocumentMap::LoadRead(XmlTextRead read)
 {
     m_fileRead = read.success;
