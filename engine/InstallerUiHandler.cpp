@@ -66,8 +66,10 @@ int WINAPI InstallerUiHandler(LPVOID context, UINT messageType, LPCWSTR text)
     InstallerProgressState& state = *static_cast<InstallerProgressState*>(context);
     if (state.firstMessage) {
         // From here on the service may show its basic progress for what the
-        // handler leaves to it (the source and files-in-use questions).
-        MsiService::SetBasicInternalUi();
+        // handler leaves to it (the source and files-in-use questions); a
+        // quiet run keeps it at no user interface, so nothing ever appears.
+        if (!IsQuietRun())
+            MsiService::SetBasicInternalUi();
         state.firstMessage = false;
     }
     if (!text)

@@ -84,4 +84,28 @@ private:
 // A product program of the demo (its semaphore held while it runs).
 std::wstring ProductProgramPath(const wchar_t* fileName);
 
+// Sets an environment variable of this process (inherited by the programs it starts) and
+// restores the earlier value.
+class CScopedEnvironment
+{
+public:
+    CScopedEnvironment(const wchar_t* name, const std::wstring& value) : m_name(name)
+    {
+        wchar_t old[1024];
+        const DWORD n = ::GetEnvironmentVariableW(name, old, 1024);
+        m_had = n > 0 && n < 1024;
+        if (m_had)
+            m_old.assign(old, n);
+        ::SetEnvironmentVariableW(name, value.c_str());
+    }
+    ~CScopedEnvironment() { ::SetEnvironmentVariableW(m_name, m_had ? m_old.c_str() : nullptr); }
+    CScopedEnvironment(const CScopedEnvironment&) = delete;
+    CScopedEnvironment& operator=(const CScopedEnvironment&) = delete;
+
+private:
+    const wchar_t* m_name;
+    std::wstring m_old;
+    bool m_had = false;
+};
+
 } // namespace e2e

@@ -18,6 +18,7 @@
 #include <vector>
 
 using namespace driver;
+using e2e::CScopedEnvironment;
 using e2e::CStage;
 
 namespace {
@@ -32,30 +33,6 @@ const wchar_t kConnectError[] =
     L"Unable to contact the download server. Check your Internet connection and try again. If "
     L"the issue persists, please contact Customer Care.";
 const DWORD kRunTimeoutMs = 120000;
-
-// Sets an environment variable of this process (inherited by the programs it starts) and
-// restores the earlier value.
-class CScopedEnvironment
-{
-public:
-    CScopedEnvironment(const wchar_t* name, const std::wstring& value) : m_name(name)
-    {
-        wchar_t old[1024];
-        const DWORD n = ::GetEnvironmentVariableW(name, old, 1024);
-        m_had = n > 0 && n < 1024;
-        if (m_had)
-            m_old.assign(old, n);
-        ::SetEnvironmentVariableW(name, value.c_str());
-    }
-    ~CScopedEnvironment() { ::SetEnvironmentVariableW(m_name, m_had ? m_old.c_str() : nullptr); }
-    CScopedEnvironment(const CScopedEnvironment&) = delete;
-    CScopedEnvironment& operator=(const CScopedEnvironment&) = delete;
-
-private:
-    const wchar_t* m_name;
-    std::wstring m_old;
-    bool m_had = false;
-};
 
 // The whole file, or nullopt when it cannot be read.
 std::optional<std::string> ReadAll(const std::wstring& path)

@@ -1,12 +1,17 @@
 // The real installer executable, run under Wine and Xvfb against a download site on
 // 127.0.0.1 and driven from outside like a person would: find its windows, click, read texts,
-// answer message boxes.
+// answer message boxes. Quiet runs (/quiet) are watched for any window they must not have.
 #include "E2eTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <msi.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
 
 using namespace driver;
 using e2e::CStage;
@@ -371,4 +376,222 @@ TEST_F(WizardE2e, ClosingTheSuccessPanelOpensTheHomePageAndEndsWithoutAsking)
     EXPECT_EQ(browser.LastAddress(5000), L"https://www.pel-systems.com/varo-pro/7/welcome");
     Sleep(1500);
     EXPECT_FALSE(SemaphoreExists(L"QuilloVaroInstance_70")) << "closing must not start the product";
+}
+
+namespace {
+
+std::string Utf8(const std::wstring& text)
+{
+    if (text.empty())
+        return std::string();
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                      nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], n, nullptr,
+                            nullptr);
+    return bytes;
+}
+
+// A run log (UTF-8) as text; empty when it cannot be read.
+std::wstring ReadLog(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::wstring();
+    std::string bytes(GetFileSize(file, nullptr), '\0');
+    DWORD read = 0;
+    if (!bytes.empty() && !ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr))
+        read = 0;
+    CloseHandle(file);
+    const int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(read), nullptr, 0);
+    std::wstring text(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0)
+        MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(read), &text[0], n);
+    return text;
+}
+
+// The logs in the default place: PelWebInstaller_*.log in the temporary folder, which the
+// installer inherits from this process.
+std::vector<std::wstring> DefaultPlaceLogs()
+{
+    wchar_t temp[MAX_PATH] = L"";
+    GetTempPathW(MAX_PATH, temp);
+    std::vector<std::wstring> logs;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((std::wstring(temp) + L"PelWebInstaller_*.log").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return logs;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            logs.push_back(std::wstring(temp) + found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return logs;
+}
+
+// Whether the texts occur in the log in this order.
+testing::AssertionResult SaysInOrder(const std::wstring& log, const std::vector<std::wstring>& texts)
+{
+    size_t at = 0;
+    for (const std::wstring& text : texts) {
+        const size_t found = log.find(text, at);
+        if (found == std::wstring::npos)
+            return testing::AssertionFailure() << "the log does not say (in this order) \"" << Utf8(text)
+                                               << "\":\n" << Utf8(log);
+        at = found + text.size();
+    }
+    return testing::AssertionSuccess();
+}
+
+// The top-level windows of a process, polled while it runs. A quiet run may have none that is
+// visible and no dialog at all (a message box is a dialog, class #32770; its own dialogs live
+// as message-only windows, which no enumeration of top-level windows lists). Hidden windows of
+// other classes are allowed; seen here: the IME window Wine gives every thread with windows
+// (class "IME") and the drop-down list of the settings panel's language box (class
+// "ComboLBox", a hidden top-level window of every combo box).
+struct WindowWatch
+{
+    std::set<std::wstring> classes;
+    std::vector<std::wstring> shown;   // "class visible|hidden "title""
+
+    void Poll(DWORD pid)
+    {
+        for (HWND hwnd : TopWindows(pid, nullptr, false)) {
+            wchar_t cls[128] = L"";
+            GetClassNameW(hwnd, cls, 128);
+            classes.insert(cls);
+            const bool visible = IsWindowVisible(hwnd) != FALSE;
+            if (!visible && lstrcmpW(cls, L"#32770") != 0)
+                continue;
+            wchar_t title[256] = L"";
+            GetWindowTextW(hwnd, title, 256);
+            shown.push_back(std::wstring(cls) + (visible ? L" visible \"" : L" hidden \"") + title + L"\"");
+        }
+    }
+    std::string Classes() const
+    {
+        std::wstring all;
+        for (const std::wstring& c : classes)
+            all += (all.empty() ? L"" : L", ") + c;
+        return Utf8(all);
+    }
+    std::string Shown() const
+    {
+        std::wstring all;
+        for (const std::wstring& s : shown)
+            all += s + L"; ";
+        return Utf8(all);
+    }
+};
+
+} // namespace
+
+// /quiet: whatever ends the run, no window is ever shown and no message box or dialog exists;
+// each question takes its documented answer, and the run log (at the place /log names, or in
+// the default place when that cannot be written, saying so first) names the cause and the
+// exit code.
+TEST(QuietRunE2e, ShowsNothingAnswersEveryQuestionAndLogsTheCause)
+{
+    enum Setup { ServerDown, ProgramRunning, RefusedPackage, Normal };
+    enum LogRequest { FileInAFolder, FileInAMissingFolder, AFolder };
+    struct Case
+    {
+        const char* name;
+        Setup setup;
+        LogRequest log;
+        long exitCode;
+        std::vector<std::wstring> says;   // in this order
+    };
+    const std::wstring failed = L"Run ended, exit code 1603 (failed)";
+    const std::wstring connectError =
+        L"Unable to contact the download server. Check your Internet connection and try again. If "
+        L"the issue persists, please contact Customer Care.";
+    const std::vector<Case> cases = {
+        {"server down: its message is answered OK", ServerDown, FileInAMissingFolder, 1603,
+         {L"Message box \"VARO\" [OK]: " + connectError, L"Answer: OK (quiet run, nothing shown)", failed}},
+        {"a product program runs: the question naming it is answered Cancel", ProgramRunning, AFolder, 1603,
+         {L"Message box \"VARO Pro\" [Retry/Cancel]: ", L"VARO Pro Video Editor 7.exe",
+          L"Answer: Cancel (quiet run, nothing shown)", failed}},
+        {"a package Windows Installer refuses", RefusedPackage, FileInAFolder, 1603,
+         {L"MSI Installation failed. Error Code: ", failed}},
+        {"a normal installation", Normal, FileInAFolder, 0,
+         {L"Run ended, exit code 0 (installed, or nothing to do)"}},
+    };
+    // Short limits, so that the version check on a closed port fails at once, and setup
+    // programs that do not wait.
+    e2e::CScopedEnvironment limits(L"PEL_TRANSFER_LIMITS",
+                                   L"connect=3000,send=3000,receive=3000,stall=1500,retry=50");
+    e2e::CScopedEnvironment payloads(L"PEL_PAYLOAD_SECONDS", L"0");
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        e2e::CProductCleanup cleanup;
+        ASSERT_TRUE(cleanup.Held());
+        CStage stage;
+        ASSERT_TRUE(stage.Prepare()) << stage.Error();
+        CProgram editor;
+        if (c.setup == ServerDown)
+            stage.Server().Stop();
+        if (c.setup == ProgramRunning) {
+            ASSERT_TRUE(editor.Start(e2e::ProductProgramPath(L"VARO Pro Video Editor 7.exe"), L""));
+            ASSERT_TRUE(WaitSemaphore(L"QuilloVaroInstance_70", 10000));
+        }
+        if (c.setup == RefusedPackage) {
+            ASSERT_TRUE(testing_support::WriteFileBytes(stage.SiteFolder() + L"\\msi\\varo_pro_70.msi",
+                                                        std::string(4096, 'x')));
+        }
+        testing_support::TempFolder logs;
+        const std::wstring requested = c.log == FileInAFolder          ? logs.File(L"run.log")
+                                       : c.log == FileInAMissingFolder ? logs.File(L"missing\\run.log")
+                                                                       : logs.Path();
+        const std::vector<std::wstring> before = DefaultPlaceLogs();
+
+        CProgram installer;
+        ASSERT_TRUE(installer.Start(stage.Exe(), L"/quiet /log \"" + requested + L"\""))
+            << "error " << GetLastError();
+        WindowWatch watch;
+        long code = -1;
+        for (DWORD start = GetTickCount(); code == -1 && GetTickCount() - start < kInstallTimeoutMs;) {
+            watch.Poll(installer.Pid());
+            // A box that is shown waits for an answer nobody gives.
+            if (!watch.shown.empty())
+                break;
+            code = installer.WaitExit(20);
+        }
+        installer.Kill();
+        EXPECT_TRUE(watch.shown.empty()) << watch.Shown();
+        RecordProperty(std::string("WindowClasses") + std::to_string(c.setup), watch.Classes());
+        EXPECT_EQ(code, c.exitCode);
+        EXPECT_EQ(e2e::ProductVersion(), c.exitCode == 0 ? L"7.0.0.1" : L"");
+
+        std::wstring log;
+        if (c.log == FileInAFolder) {
+            log = ReadLog(requested);
+        } else {
+            // The new log in the default place whose first line names the requested path.
+            const std::wstring problem = L"The log file " + requested + L" cannot be written (error ";
+            std::vector<std::wstring> mine;
+            for (const std::wstring& path : DefaultPlaceLogs()) {
+                if (std::find(before.begin(), before.end(), path) != before.end())
+                    continue;
+                const std::wstring text = ReadLog(path);
+                if (text.substr(0, text.find(L"\r\n")).find(problem) != std::wstring::npos) {
+                    mine.push_back(path);
+                    log = text;
+                }
+            }
+            for (const std::wstring& path : mine)
+                DeleteFileW(path.c_str());
+            ASSERT_EQ(mine.size(), 1u) << "no new log in the default place starts with: " << Utf8(problem);
+            EXPECT_TRUE(SaysInOrder(log.substr(0, log.find(L"\r\n")),
+                                    {problem, L"); the log is written to the default place."}));
+        }
+        EXPECT_TRUE(SaysInOrder(log, {L"Options: /quiet /s /log " + requested}));
+        EXPECT_TRUE(SaysInOrder(log, c.says));
+        if (c.exitCode == 0) {
+            EXPECT_EQ(log.find(L"Message box"), std::wstring::npos) << Utf8(log);
+        }
+    }
 }
