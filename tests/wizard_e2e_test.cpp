@@ -516,8 +516,19 @@ TEST(QuietRunE2e, ShowsNothingAnswersEveryQuestionAndLogsTheCause)
           L"Answer: Cancel (quiet run, nothing shown)", failed}},
         {"a package Windows Installer refuses", RefusedPackage, FileInAFolder, 1603,
          {L"MSI Installation failed. Error Code: ", failed}},
+        // A whole run, section by section: who runs where, the manifest, the self-check, the
+        // plan, every request, each program and package, the registry, how it ended.
         {"a normal installation", Normal, FileInAFolder, 0,
-         {L"Run ended, exit code 0 (installed, or nothing to do)"}},
+         {L"] Installer ", L"Command line: ", L"Options: ", L"Windows ", L"elevated", L"Log file: ",
+          L"Manifest file: ", L"Manifest: product_code = ", L"Manifest: dependency \"vc_redist.exe\"",
+          L"Language chosen: 1033", L"Installed product: none", L"Manifest loaded",
+          L"Download http://127.0.0.1:", L"Attempt 1: HTTP 200, Content-Length ", L"Download ok: ",
+          L"Version document: product_code = ", L"Start decision 0: ", L"Self-check: decision 0",
+          // Found or missing, depending on what earlier runs in this prefix left.
+          L"Prerequisite vc_redist.exe: ", L"Stage downloads started", L"msi\\varo_pro_70.msi, 196608 bytes",
+          L"Stage installs started", L"Windows Installer package ", L"Windows Installer log: ",
+          L"varo_pro_70.msi: result 0", L"Registry HKLM\\SOFTWARE\\Pel Systems\\VARO Pro\\070\\exe = ",
+          L"Installation Finished", L"Run ended, exit code 0 (installed, or nothing to do)"}},
     };
     // Short limits, so that the version check on a closed port fails at once, and setup
     // programs that do not wait.
@@ -592,6 +603,8 @@ TEST(QuietRunE2e, ShowsNothingAnswersEveryQuestionAndLogsTheCause)
         EXPECT_TRUE(SaysInOrder(log, c.says));
         if (c.exitCode == 0) {
             EXPECT_EQ(log.find(L"Message box"), std::wstring::npos) << Utf8(log);
+            // Windows Installer's own log of the package, beside ours.
+            EXPECT_TRUE(::GetFileAttributesW(logs.File(L"run_msi_varo_pro_70.log").c_str()) != INVALID_FILE_ATTRIBUTES);
         }
     }
 }
