@@ -472,9 +472,10 @@ protected:
     void TearDown() override { ::SetEnvironmentVariableW(L"PEL_RECORD_ARGS_FILE", nullptr); }
 
     // Shuts an application down and returns its exit code.
-    int ShutDown(ValidationResult result, const std::wstring& path)
+    int ShutDown(ValidationResult result, const std::wstring& path, bool quiet = false)
     {
         CPelMasterInstallerApp app;
+        app.m_bQuiet = quiet ? 1 : 0;
         app.m_validator.SetResult(result);
         app.m_validator.SetNewInstallerPath(path);
         // As downloaded with its length declared (an unsigned program then starts).
@@ -500,6 +501,14 @@ TEST_F(ShutdownLaunch, StartsTheNewInstallerWithSlashN)
     EXPECT_EQ(L"/n\n", lines.substr(first + 1));
     watcher.Stop();
     EXPECT_FALSE(watcher.found);
+
+    // The successor of a quiet run stays quiet.
+    ::DeleteFileW(m_record.c_str());
+    EXPECT_EQ(0, ShutDown(RunNewInstaller, RecordArgsExePath(), true));
+    ASSERT_TRUE(WaitUntil([&] { return Recorded() && !(lines = ReadUtf16File(m_record)).empty(); }, 15000));
+    first = lines.find(L'\n');
+    ASSERT_NE(std::wstring::npos, first);
+    EXPECT_EQ(L"/n\n/quiet\n", lines.substr(first + 1));
 }
 
 TEST_F(ShutdownLaunch, OtherResultsStartNothing)
