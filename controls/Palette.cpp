@@ -34,4 +34,7 @@ void InitThemePalette()
     p.AccentDisabled = RGB(112, 112, 112);
     p.AccentText = RGB(255, 255, 255);
     p.AccentDisabledText = RGB(240, 240, 240);
+    p.LinkText = RGB(89, 134, 178);
+    p.Separator = RGB(40, 40, 40);
+    p.FocusCue = RGB(255, 255, 255);
 }

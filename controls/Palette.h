@@ -27,6 +27,10 @@ struct ThemePalette
     COLORREF AccentDisabled;
     COLORREF AccentText;
     COLORREF AccentDisabledText;
+    COLORREF LinkText;
+    COLORREF Separator;
+    // The keyboard focus cue, drawn only once the keyboard has been used.
+    COLORREF FocusCue;
 };
 
 // The process-wide palette; all zero (black) until InitThemePalette runs.

@@ -18,8 +18,6 @@
 namespace {
 
 // The licence link's own colour; no palette entry has it.
-constexpr COLORREF kLinkColor = RGB(89, 134, 178);
-constexpr COLORREF kSeparatorColor = RGB(40, 40, 40);
 constexpr UINT kLabelBottomFormat = DT_SINGLELINE | DT_WORDBREAK | DT_BOTTOM;
 constexpr UINT kLabelRightFormat = DT_SINGLELINE | DT_WORDBREAK | DT_VCENTER | DT_RIGHT;
 
@@ -110,7 +108,7 @@ void CSettingPanel::InitControls()
     const LabelSetup labels[] = {
         {&m_stcLicenseText, IDC_LICENSE_TEXT, &IDS_ACCEPT_LICENSE_TERMS, TextFont(),
          palette.LabelText, kLabelBottomFormat, false},
-        {&m_stcLicenseLink, IDC_LICENSE_LINK, &IDS_LINK_LICENSE_TERMS, LinkFont(), kLinkColor,
+        {&m_stcLicenseLink, IDC_LICENSE_LINK, &IDS_LINK_LICENSE_TERMS, LinkFont(), palette.LinkText,
          kLabelBottomFormat, true},
         {&m_stcSettings, IDC_SETTINGS_HEADING, &IDS_INSTALL_SETTINGS, TextFont(),
          palette.LabelText, kLabelBottomFormat | DT_RIGHT, false},
@@ -282,7 +280,7 @@ void CSettingPanel::DrawContent(HDC dc)
     }
 
     if (m_ptSeparator.x != 0 || m_ptSeparator.y != 0) {
-        CPenHandle pen(::CreatePen(PS_SOLID, 1, kSeparatorColor));
+        CPenHandle pen(::CreatePen(PS_SOLID, 1, Palette().Separator));
         if (pen) {
             CSelectObject selectPen(dc, pen.Get());
             ::MoveToEx(dc, m_ptSeparator.x, m_ptSeparator.y, nullptr);

@@ -98,8 +98,11 @@ TEST(ThemePalette, EveryColourHasItsValue)
     EXPECT_EQ(0x707070u, p.AccentDisabled);
     EXPECT_EQ(0xFFFFFFu, p.AccentText);
     EXPECT_EQ(0xF0F0F0u, p.AccentDisabledText);
+    EXPECT_EQ(0xB28659u, p.LinkText);
+    EXPECT_EQ(0x282828u, p.Separator);
+    EXPECT_EQ(0xFFFFFFu, p.FocusCue);
     EXPECT_EQ(RGB(181, 39, 36), p.CloseHover); // red is the low byte
-    static_assert(sizeof(ThemePalette) == 20 * sizeof(COLORREF), "every colour is checked above");
+    static_assert(sizeof(ThemePalette) == 23 * sizeof(COLORREF), "every colour is checked above");
 }
 
 struct FontExpectation
