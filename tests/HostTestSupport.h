@@ -16,6 +16,7 @@
 
 #include "CaptureTestSupport.h"
 #include "GdiTestSupport.h"
+#include "DialogTemplateWords.h"
 #include "WinTestSupport.h"
 
 #include <windows.h>
@@ -426,25 +427,6 @@ private:
 };
 
 // ---- the main dialog in a modal run -------------------------------------------------------
-
-// In-memory dialog templates: words appended as the DLGTEMPLATE layout wants them.
-class CTemplateWords
-{
-public:
-    const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(m_words.data()); }
-
-protected:
-    void Word(WORD w) { m_words.push_back(w); }
-    void Dword(DWORD d) { Word(LOWORD(d)), Word(HIWORD(d)); }
-    void Text(const wchar_t* s)
-    {
-        for (; *s; ++s)
-            Word(static_cast<WORD>(*s));
-        Word(0);
-    }
-    void Align() { if (m_words.size() % 2) Word(0); }
-    std::vector<WORD> m_words;
-};
 
 // The main dialog's template as the resource has it, but of the default dialog class (the
 // test process has not registered the installer's class).

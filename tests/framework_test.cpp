@@ -3,6 +3,7 @@
 #include "framework/Dialog.h"
 #include "framework/Handles.h"
 #include "framework/Wnd.h"
+#include "DialogTemplateWords.h"
 
 #include <gtest/gtest.h>
 
@@ -168,7 +169,7 @@ TEST(FrameworkWindow, DestroyingASubclassedWindowDetaches)
 }
 
 // An in-memory dialog template: caption, MS Shell Dlg 8, one OK and one Cancel button.
-class CTemplate
+class CTemplate : public testing_support::CTemplateWords
 {
 public:
     explicit CTemplate(DWORD style)
@@ -185,21 +186,11 @@ public:
         Button(IDOK, L"OK", 20);
         Button(IDCANCEL, L"Cancel", 90);
     }
-    const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(m_words.data()); }
 
 private:
-    void Word(WORD w) { m_words.push_back(w); }
-    void Dword(DWORD d) { Word(LOWORD(d)), Word(HIWORD(d)); }
-    void Text(const wchar_t* s)
-    {
-        for (; *s; ++s)
-            Word(static_cast<WORD>(*s));
-        Word(0);
-    }
     void Button(WORD id, const wchar_t* text, WORD x)
     {
-        if (m_words.size() % 2)
-            Word(0); // items start on a DWORD boundary
+        Align(); // items start on a DWORD boundary
         Dword(WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON);
         Dword(0);
         Word(x), Word(35), Word(50), Word(14);
@@ -208,7 +199,6 @@ private:
         Text(text);
         Word(0); // no creation data
     }
-    std::vector<WORD> m_words;
 };
 
 class CTestDialog : public CDialog

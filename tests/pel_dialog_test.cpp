@@ -2,6 +2,7 @@
 
 #include "controls/Theme.h"
 #include "CaptureTestSupport.h"
+#include "DialogTemplateWords.h"
 #include "GdiTestSupport.h"
 #include "WinTestSupport.h"
 
@@ -28,7 +29,7 @@ HMODULE Installer()
 }
 
 // An in-memory template: a captioned popup as the installer's dialogs are, no controls.
-class CFrameTemplate
+class CFrameTemplate : public testing_support::CTemplateWords
 {
 public:
     CFrameTemplate()
@@ -43,18 +44,6 @@ public:
         Word(8);
         Text(L"MS Shell Dlg");
     }
-    const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(m_words.data()); }
-
-private:
-    void Word(WORD w) { m_words.push_back(w); }
-    void Dword(DWORD d) { Word(LOWORD(d)), Word(HIWORD(d)); }
-    void Text(const wchar_t* s)
-    {
-        for (; *s; ++s)
-            Word(static_cast<WORD>(*s));
-        Word(0);
-    }
-    std::vector<WORD> m_words;
 };
 
 // The frame under test; records the system commands it sends and the layout hook's calls.
