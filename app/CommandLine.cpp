@@ -14,6 +14,26 @@ std::string AsciiNarrow(const std::wstring& wide)
     return narrow;
 }
 
+std::wstring QuoteArgument(const std::wstring& argument)
+{
+    if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos)
+        return argument;
+    std::wstring quoted = L"\"";
+    size_t backslashes = 0;
+    for (wchar_t c : argument) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes count only before a quote: there each stands for two.
+        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(backslashes * 2, L'\\');
+    return quoted + L"\"";
+}
+
 void COptionTable::Add(const std::string& keyword, Handler handler, ValueRule rule)
 {
     m_options[keyword] = Option{std::move(handler), rule};

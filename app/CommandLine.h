@@ -14,6 +14,12 @@ using NarrowConverter = std::string (*)(const std::wstring& wide);
 // '?'. Keywords are ASCII, so a non-ASCII argument can never match one by accident.
 std::string AsciiNarrow(const std::wstring& wide);
 
+// One argument as it must stand on a command line so that the Windows splitting rules
+// (CommandLineToArgvW) give it back unchanged: as it is when it has no blank, tab or quote
+// and is not empty, else in quotes, with quotes escaped and the backslashes before them and
+// before the closing quote doubled.
+std::wstring QuoteArgument(const std::wstring& argument);
+
 // Map from an option keyword (exact, case-sensitive) to the handler that receives its value.
 class COptionTable
 {

@@ -240,22 +240,62 @@ void CPelMasterInstallerApp::LaunchNewInstaller()
     if (!held.IsValid())
         reason = L"successor installer: open for writing elsewhere";
     TraceLine(L"TRACE_DEBUG: " + reason + L"\r\n");
-    HINSTANCE started = nullptr;
-    const wchar_t* arguments = m_bQuiet ? kQuietNewInstallerArguments : kNewInstallerArguments;
+    bool started = false;
+    CHandle process;
     if (trusted) {
-        started = ::ShellExecuteW(nullptr, L"open", path.c_str(), arguments, nullptr, SW_SHOWNORMAL);
-        LogLine(L"Starting the newer installer: \"" + path + L"\" " + arguments + L" (result " +
-                std::to_wstring(reinterpret_cast<INT_PTR>(started)) + L")");
+        const std::wstring arguments = SuccessorArguments();
+        SHELLEXECUTEINFOW run = {};
+        run.cbSize = sizeof run;
+        run.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+        run.lpVerb = L"open";
+        run.lpFile = path.c_str();
+        run.lpParameters = arguments.c_str();
+        run.nShow = SW_SHOWNORMAL;
+        started = ::ShellExecuteExW(&run) != FALSE;
+        process.Reset(run.hProcess);
+        LogLine(L"Starting the newer installer: \"" + path + L"\" " + arguments +
+                (started ? L"" : L" (error " + std::to_wstring(::GetLastError()) + L")"));
     }
     held.Reset();
     if (!trusted)
         DiscardNewInstaller(path);
-    if (reinterpret_cast<INT_PTR>(started) <= 32) {
+    if (started && m_bSilent)
+        WaitForNewInstaller(process.Get());
+    if (!started) {
         std::wstring caption = ExecutableBaseName();
         // The run did not end as it should: the product was neither installed nor updated.
         ReportRunOutcome(RunOutcomeFailed);
         RunMessageBox(nullptr, L"The updater cannot be launched!", caption, MB_OK | MB_ICONERROR, IDOK);
     }
+}
+
+std::wstring CPelMasterInstallerApp::SuccessorArguments() const
+{
+    std::wstring arguments = kNewInstallerArguments;
+    if (m_bQuiet)
+        arguments += L" /quiet";
+    else if (m_bSilent)
+        arguments += L" /s";
+    if (m_bLaunchAfterInstall)
+        arguments += L" /l";
+    if (!m_strLanguage.empty())
+        arguments += L" /lang " + QuoteArgument(m_strLanguage);
+    if (!m_strLogPath.empty())
+        arguments += L" /log " + QuoteArgument(m_strLogPath);
+    return arguments;
+}
+
+void CPelMasterInstallerApp::WaitForNewInstaller(HANDLE process)
+{
+    // No handle: started through a program that does not hand one out; nothing to wait for.
+    if (!process)
+        return;
+    LogLine(L"Waiting for the newer installer to end");
+    DWORD code = RunOutcomeFailed;
+    if (::WaitForSingleObject(process, INFINITE) != WAIT_OBJECT_0 || !::GetExitCodeProcess(process, &code))
+        code = RunOutcomeFailed;
+    LogLine(L"The newer installer ended with exit code " + std::to_wstring(code));
+    ReportRunOutcome(code);
 }
 
 bool ShouldStartNewInstaller(ValidationResult result, const std::wstring& path)

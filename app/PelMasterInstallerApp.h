@@ -14,10 +14,9 @@
 inline constexpr wchar_t kInstallerSemaphoreName[] = L"QuilloVaroInstaller_70";
 // Window class of the main dialog, looked up by a second start.
 inline constexpr wchar_t kMainWindowClassName[] = L"PelMasterInstallerClassName";
-// Arguments given to a newer installer started at shut-down: it must not check itself again.
+// The first argument of a newer installer started at shut-down: it must not check itself
+// again. The options of the run it replaces follow (SuccessorArguments).
 inline constexpr wchar_t kNewInstallerArguments[] = L"/n";
-// ... and to one that replaces a quiet run, which must stay quiet.
-inline constexpr wchar_t kQuietNewInstallerArguments[] = L"/n /quiet";
 // The name the default run log starts with (%TEMP%\PelWebInstaller_<time>.log).
 inline constexpr wchar_t kRunLogBaseName[] = L"PelWebInstaller";
 
@@ -35,6 +34,9 @@ public:
 
     // Sets the run flags from an argument vector (index 0 is the program path).
     void ApplyArguments(const std::vector<std::wstring>& args);
+    // The command line of the newer installer that replaces this run: "/n", then every
+    // option this run was given (/quiet or /s, /l, /lang id, /log path), quoted as needed.
+    std::wstring SuccessorArguments() const;
 
     CHandle m_hInstanceSemaphore;
     int m_bProductInstalled = 0;   // set while the manifest is loaded
@@ -73,6 +75,9 @@ private:
     void ReportLogProblem();
     std::wstring OptionsText() const;
     void LaunchNewInstaller();
+    // A silent run waits for the newer installer and takes its exit code as its own, so that
+    // whoever started the run learns how the installation ended.
+    void WaitForNewInstaller(HANDLE process);
 
     COptionTable m_options;
     bool m_bLogRefused = false; // the /log file could not be written

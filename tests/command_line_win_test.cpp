@@ -94,6 +94,22 @@ TEST(ApplicationOptions, RulesApplyThroughTheApplication)
     EXPECT_EQ(L"", capitalQuiet.m_strLogPath);
 }
 
+// Arguments quoted for a successor's command line come back unchanged from the splitter.
+TEST(ApplicationOptions, QuotedArgumentsSplitBackUnchanged)
+{
+    const std::vector<std::wstring> arguments = {
+        L"1031", L"C:\\Log Files\\run.log", L"\\\\server\\logs\\", L"a\"b", L"a\\\"b", L"", L"x y\\",
+        L"tab\there", L"\\\\?\\C:\\dir with blank\\", L"\"", L"\\"};
+    std::wstring line = L"x.exe";
+    for (const std::wstring& argument : arguments)
+        line += L" " + QuoteArgument(argument);
+    const std::vector<std::wstring> split = SplitCommandLine(line.c_str());
+    ASSERT_EQ(arguments.size() + 1, split.size()) << testing::PrintToString(line);
+    for (size_t i = 0; i < arguments.size(); ++i)
+        EXPECT_EQ(arguments[i], split[i + 1]) << testing::PrintToString(line);
+    EXPECT_EQ(L"1031", QuoteArgument(L"1031")); // nothing to quote: left as it is
+}
+
 TEST(NewInstallerLaunch, OnlyAnExistingFileAfterRunNewInstaller)
 {
     testing_support::TempFolder folder;

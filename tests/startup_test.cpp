@@ -472,10 +472,12 @@ protected:
     void TearDown() override { ::SetEnvironmentVariableW(L"PEL_RECORD_ARGS_FILE", nullptr); }
 
     // Shuts an application down and returns its exit code.
-    int ShutDown(ValidationResult result, const std::wstring& path, bool quiet = false)
+    int ShutDown(ValidationResult result, const std::wstring& path,
+                 const std::vector<std::wstring>& args = {L"x.exe"})
     {
+        ResetRunOutcomeForTesting();
         CPelMasterInstallerApp app;
-        app.m_bQuiet = quiet ? 1 : 0;
+        app.ApplyArguments(args);
         app.m_validator.SetResult(result);
         app.m_validator.SetNewInstallerPath(path);
         // As downloaded with its length declared (an unsigned program then starts).
@@ -502,13 +504,31 @@ TEST_F(ShutdownLaunch, StartsTheNewInstallerWithSlashN)
     watcher.Stop();
     EXPECT_FALSE(watcher.found);
 
-    // The successor of a quiet run stays quiet.
-    ::DeleteFileW(m_record.c_str());
-    EXPECT_EQ(0, ShutDown(RunNewInstaller, RecordArgsExePath(), true));
-    ASSERT_TRUE(WaitUntil([&] { return Recorded() && !(lines = ReadUtf16File(m_record)).empty(); }, 15000));
-    first = lines.find(L'\n');
-    ASSERT_NE(std::wstring::npos, first);
-    EXPECT_EQ(L"/n\n/quiet\n", lines.substr(first + 1));
+    // The successor gets the options of the run it replaces, each argument intact; a silent
+    // run waits for it and ends with its exit code.
+    const struct
+    {
+        const wchar_t* options;
+        const wchar_t* successorGets;
+        int exitCode;
+    } cases[] = {
+        {L"x.exe /quiet", L"/n\n/quiet\n", 3010},
+        {L"x.exe /s /l /lang 1031 /log \"C:\\Log Files\\run.log\"",
+         L"/n\n/s\n/l\n/lang\n1031\n/log\nC:\\Log Files\\run.log\n", 1603},
+        {L"x.exe /lang \"10 31\"", L"/n\n/lang\n10 31\n", 0}, // not silent: not waited for
+    };
+    ::SetEnvironmentVariableW(L"PEL_RECORD_ARGS_EXIT", L"3010");
+    for (const auto& c : cases) {
+        ::DeleteFileW(m_record.c_str());
+        if (c.exitCode != 0)
+            ::SetEnvironmentVariableW(L"PEL_RECORD_ARGS_EXIT", std::to_wstring(c.exitCode).c_str());
+        EXPECT_EQ(c.exitCode, ShutDown(RunNewInstaller, RecordArgsExePath(), SplitCommandLine(c.options)));
+        ASSERT_TRUE(WaitUntil([&] { return Recorded() && !(lines = ReadUtf16File(m_record)).empty(); }, 15000));
+        first = lines.find(L'\n');
+        ASSERT_NE(std::wstring::npos, first);
+        EXPECT_EQ(c.successorGets, lines.substr(first + 1));
+    }
+    ::SetEnvironmentVariableW(L"PEL_RECORD_ARGS_EXIT", nullptr);
 }
 
 TEST_F(ShutdownLaunch, OtherResultsStartNothing)

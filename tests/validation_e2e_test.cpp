@@ -238,7 +238,7 @@ TEST_F(ValidationEndToEnd, UnreachableServerShowsTheConnectErrorAndFails)
     EXPECT_EQ(1603, run.exitCode);
 }
 
-TEST_F(ValidationEndToEnd, OutdatedInstallerStartsItsDownloadedSuccessorWithSlashN)
+TEST_F(ValidationEndToEnd, OutdatedInstallerStartsItsDownloadedSuccessorWithSlashNAndTheRunsOptions)
 {
     ASSERT_TRUE(::CopyFileW(RecordArgsExePath().c_str(), m_site.File(L"newest.exe").c_str(), FALSE));
     ServeVersionDocument("7.0.0.20", Narrow(m_server.Url(L"/newest.exe")));
@@ -265,6 +265,20 @@ TEST_F(ValidationEndToEnd, OutdatedInstallerStartsItsDownloadedSuccessorWithSlas
     EXPECT_EQ(L"\\VARO Pro.exe", program.substr(program.rfind(L'\\')));
     ::DeleteFileW(program.c_str());
     ::RemoveDirectoryW(program.substr(0, program.rfind(L'\\')).c_str());
+
+    // A silent run hands its options on, waits for the successor and ends with its exit code.
+    ::DeleteFileW(m_record.c_str());
+    ::SetEnvironmentVariableW(L"PEL_RECORD_ARGS_EXIT", L"3010");
+    const RunRecord silent = Run(L"/s /lang 1031", false);
+    ::SetEnvironmentVariableW(L"PEL_RECORD_ARGS_EXIT", nullptr);
+    EXPECT_EQ(0, silent.boxes);
+    EXPECT_EQ(3010, silent.exitCode);
+    lines = ReadUtf16File(m_record);
+    ASSERT_NE(std::wstring::npos, lines.find(L'\n')) << "the successor was not started";
+    EXPECT_EQ(L"/n\n/s\n/lang\n1031\n", lines.substr(lines.find(L'\n') + 1));
+    const std::wstring silentProgram = lines.substr(0, lines.find(L'\n'));
+    ::DeleteFileW(silentProgram.c_str());
+    ::RemoveDirectoryW(silentProgram.substr(0, silentProgram.rfind(L'\\')).c_str());
 }
 
 // Folders of downloaded successors ("PelWebInstaller_<n>") in the temporary folder that hold one.

@@ -1,6 +1,7 @@
 // Test program: writes its argument vector, one argument a line (UTF-16LE), to the file named
-// by the environment variable PEL_RECORD_ARGS_FILE, then exits with 0. Tests start it in
-// place of a real program to see how it was started.
+// by the environment variable PEL_RECORD_ARGS_FILE, then exits with 0, or with the number in
+// PEL_RECORD_ARGS_EXIT. Tests start it in place of a real program to see how it was started
+// and what its starter makes of its exit code.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -35,5 +36,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     CloseHandle(file);
     if (!ok || written != bytes)
         return 5;
-    return MoveFileExW(temp.c_str(), target, MOVEFILE_REPLACE_EXISTING) ? 0 : 6;
+    if (!MoveFileExW(temp.c_str(), target, MOVEFILE_REPLACE_EXISTING))
+        return 6;
+    wchar_t exitCode[16];
+    n = GetEnvironmentVariableW(L"PEL_RECORD_ARGS_EXIT", exitCode, 16);
+    return n > 0 && n < 16 ? _wtoi(exitCode) : 0;
 }
