@@ -56,6 +56,9 @@ BOOL CInstallGuide::OnInitDialog()
     // An existing installation, or an unattended run, goes straight to downloading and
     // installing with the settings the install model holds.
     bool skipSettings = m_flags.m_bProductInstalled || m_flags.m_bSilent;
+    // A fresh unattended install gets its folder as Install would make it.
+    if (m_flags.m_bSilent && !m_flags.m_bProductInstalled)
+        PrepareInstallFolderWithoutPanel();
     SwitchToPanel(skipSettings ? PANEL_STATUS : PANEL_SETTINGS);
     FitToPanel();
     if (m_flags.m_bSilent)

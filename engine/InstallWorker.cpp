@@ -220,8 +220,8 @@ void CInstallWorker::RunWorker()
     CInstallConfig& config = TheInstallConfig();
     if (LoggedStage(L"recheck", [this] { return RecheckVersion(); }) &&
         LoggedStage(L"downloads", [this] { return DownloadItems(); }) &&
-        LoggedStage(L"installs", [this] { return InstallItems(); })) {
-        LoggedStage(L"registry", [this] { return WriteInstallRegistry(); });
+        LoggedStage(L"installs", [this] { return InstallItems(); }) &&
+        LoggedStage(L"registry", [this] { return WriteInstallRegistry(); })) {
         config.m_strHomePageUrl = m_state.homePageUrl;
         status.SetStatus(Finished, -1, 0);
     } else if (status.GetState() != Cancelling) {
@@ -369,6 +369,12 @@ bool CInstallWorker::WriteInstallRegistry()
     const std::wstring exePath = installFolder + L"\\" + config.m_manifest.executable;
     const std::wstring& registryPath = config.m_manifest.registry;
 
+    // The product's program must be where the registry is to say it is: a package that went
+    // to another folder (or left the program out) did not install the product as planned.
+    if (!IsExistingFile(exePath)) {
+        LogLine(L"The installed program is not where it is to be registered: " + exePath);
+        return false;
+    }
     std::wstring folder;
     const size_t lastSlash = exePath.rfind(L'\\');
     if (lastSlash != 0 && lastSlash != std::wstring::npos) {

@@ -113,3 +113,9 @@ private:
     CIconHandle m_icon;
     int m_nIconSize = 0;
 };
+
+// What Install does with the folder, for a run that skips the settings panel (an unattended
+// fresh install): the install model's folder is checked and created as Install would, so the
+// package gets it as its destination and the registered program path names a real file.
+// False, with the reason in the run log, when the folder cannot be had.
+bool PrepareInstallFolderWithoutPanel();

@@ -99,6 +99,18 @@ void CSettingPanel::RefuseFolder(const std::wstring& path)
     SetFolderText(TheInstallConfig().m_strInstallFolder);
 }
 
+bool PrepareInstallFolderWithoutPanel()
+{
+    std::wstring& folder = TheInstallConfig().m_strInstallFolder;
+    const std::wstring path = DropFinalBackslash(folder);
+    const bool usable = FitsFolderBuffer(path, kInstallFolderChars) && !::PathIsRelativeW(path.c_str()) &&
+                        PrepareInstallFolder(path, RealFolderSystem());
+    LogLine((usable ? L"Install folder ready: " : L"Install folder cannot be created: ") + path);
+    if (usable)
+        folder = path;
+    return usable;
+}
+
 bool CSettingPanel::ValidateInstallFolder()
 {
     if (!m_bLicenseAccepted)

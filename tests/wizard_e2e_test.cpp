@@ -7,6 +7,7 @@
 
 #include <windows.h>
 #include <msi.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <set>
@@ -141,7 +142,15 @@ TEST_F(WizardE2e, SilentRunShowsNoWindowInstallsAndEndsWithZero)
 {
     e2e::CProductCleanup cleanup;
     ASSERT_TRUE(cleanup.Held());
-    ASSERT_TRUE(m_installer.Start(m_stage.Exe(), L"/s"));
+    // A fresh machine: the default install folder does not exist. The run makes it as the
+    // settings panel's Install would, so the registered program is there and /l starts it.
+    SHFILEOPSTRUCTW remove = {};
+    remove.wFunc = FO_DELETE;
+    remove.pFrom = L"C:\\Program Files\\Pel Systems\0";
+    remove.fFlags = FOF_NO_UI;
+    SHFileOperationW(&remove);
+    ASSERT_EQ(GetFileAttributesW(L"C:\\Program Files\\Pel Systems"), INVALID_FILE_ATTRIBUTES);
+    ASSERT_TRUE(m_installer.Start(m_stage.Exe(), L"/s /l"));
     bool everVisible = false;
     long code = -1;
     for (DWORD start = GetTickCount(); code == -1 && GetTickCount() - start < kInstallTimeoutMs;) {
@@ -151,6 +160,9 @@ TEST_F(WizardE2e, SilentRunShowsNoWindowInstallsAndEndsWithZero)
     EXPECT_FALSE(everVisible);
     EXPECT_EQ(code, 0);
     ExpectProductInstalled(L"7.0.0.1");
+    EXPECT_EQ(e2e::ProductRegistryString(L"exe"), L"C:\\Program Files\\Pel Systems\\VARO Pro Video Editor 7.exe");
+    EXPECT_TRUE(WaitSemaphore(L"QuilloVaroInstance_70", 15000)) << "the product did not start";
+    CloseProductWindow();
 }
 
 TEST_F(WizardE2e, LaunchOptionStartsTheProductInsteadOfTheSuccessPanel)
