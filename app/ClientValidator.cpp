@@ -132,7 +132,12 @@ void CClientValidator::ValidateClient()
 {
     ::Sleep(m_startDelayMs);
     try {
-        m_nDecision = CheckClientVersion(Config());
+        // Without a complete manifest there is no server to ask: nothing is sent, and the
+        // run stops as it does when the version document cannot be had.
+        const bool manifestRead = Config().IsManifestRead();
+        if (!manifestRead)
+            LogLine(L"Self-check: the manifest was not read; the server is not asked");
+        m_nDecision = manifestRead ? CheckClientVersion(Config()) : kDecisionVersionDocumentUnavailable;
         ActOnDecision(m_nDecision);
         LogLine(L"Self-check: decision " + std::to_wstring(m_nDecision) + L" (" +
                 StartDecisionMeaning(m_nDecision) + L"): " +
@@ -165,7 +170,10 @@ void CClientValidator::ActOnDecision(int decision)
         break;
     case kDecisionVersionDocumentUnavailable:
         m_result = StopInstall;
-        ShowMessage(config.m_uiStrings.GetUIString(IDS_ERR_CONNECT_DOWNLOAD_SERVER), MB_ICONERROR);
+        ShowMessage(config.IsManifestRead()
+                        ? config.m_uiStrings.GetUIString(IDS_ERR_CONNECT_DOWNLOAD_SERVER)
+                        : config.DamagedInstallerText(),
+                    MB_ICONERROR);
         break;
     case 6: // another product under this product code
         m_result = StopInstall;
@@ -203,7 +211,7 @@ int CClientValidator::ShowMessage(const std::wstring& text, UINT type)
     // The box stands alone: the dialog behind it has nothing more to show.
     ::ShowWindow(m_hWnd, SW_HIDE);
     // A quiet run takes the answer that does not go on: no launch, OK to an error.
-    return RunMessageBox(m_hWnd, text, Config().m_manifest.shortName, type, DeclineAnswer(type));
+    return RunMessageBox(m_hWnd, text, Config().MessageCaption(), type, DeclineAnswer(type));
 }
 
 bool ValidationRunOutcome(ValidationResult result, int decision, DWORD* code)

@@ -89,7 +89,7 @@ private:
 };
 
 // The process exit code a finished self-check stands for, when it ends the run: 0 for an
-// installed product (nothing to do) and for a downloaded successor, 1603 when the server
-// could not be used or another product is in the way. False for ContinueInstall, whose
-// outcome the main dialog reports.
+// installed product (nothing to do) and for a downloaded successor, 1603 when the manifest
+// or the server could not be used or another product is in the way. False for
+// ContinueInstall, whose outcome the main dialog reports.
 bool ValidationRunOutcome(ValidationResult result, int decision, DWORD* code);

@@ -125,6 +125,7 @@ bool CInstallGuide::SwitchToPanel(int index)
     FitToPanel();
     panel->OnShowPanel();
     panel->ShowWindow(SW_SHOW);
+    FocusPanel(*panel);
     Invalidate(TRUE);
     ::UpdateWindow(m_hWnd);
     return true;
@@ -174,14 +175,41 @@ void CInstallGuide::CentreOnWorkArea()
     ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void CInstallGuide::FocusPanel(CGuidePanel& panel)
+{
+    // The focus goes with the shown panel, to its first tab stop, as it goes with the pages of
+    // a property sheet; a panel without one leaves it on the main window, where Esc and
+    // Alt+F4 still reach the dialog. A window not yet shown gets its first focus from the
+    // dialog manager, and a focus elsewhere (another program, a message box) stays there.
+    HWND focus = ::GetFocus();
+    if (!IsWindowVisible() || (focus && focus != m_hWnd && !::IsChild(m_hWnd, focus)))
+        return;
+    HWND first = ::GetNextDlgTabItem(panel.m_hWnd, nullptr, FALSE);
+    if (first && ::IsChild(panel.m_hWnd, first))
+        SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
+    else
+        ::SetFocus(m_hWnd);
+}
+
+void CInstallGuide::OnOK()
+{
+    if (CGuidePanel* panel = GetPanel(m_nCurrentPanel))
+        panel->PressDefaultButton();
+}
+
+void CInstallGuide::OnCancel()
+{
+    OnCloseRequest();
+}
+
 void CInstallGuide::OnCloseRequest()
 {
     // Each panel decides for itself whether the window may close now.
     CGuidePanel* panel = GetPanel(m_nCurrentPanel);
     if (panel && !panel->CanClose())
         return;
-    // Our Cancel command does nothing (Escape must not close the installer), so the modal
-    // run is ended here directly, as cancelled.
+    // The run ends as cancelled; the Cancel command is this request itself, so EndDialog is
+    // called here directly.
     EndDialog(IDCANCEL);
 }
 
@@ -190,6 +218,9 @@ LRESULT CInstallGuide::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     switch (msg) {
     case WM_CLOSE:
         OnCloseRequest();
+        return 0;
+    case DM_GETDEFID:
+        // No default id here: Enter then comes as IDOK, and OnOK asks the shown panel.
         return 0;
     case WM_SHOWWINDOW:
         if (wParam && !m_bCentred && !m_flags.m_bSilent)

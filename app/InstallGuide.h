@@ -49,8 +49,10 @@ public:
 protected:
     BOOL OnInitDialog() override;
     void OnClientAreaSized(const RECT& client) override;
-    void OnOK() override {}
-    void OnCancel() override {}
+    // Enter: the shown panel's default button (the dialog has no default id of its own).
+    void OnOK() override;
+    // Escape: the close request, as the caption's Close makes it.
+    void OnCancel() override;
 
 private:
     void SetWindowIcons();
@@ -58,6 +60,7 @@ private:
     void HideForSilentRun();
     void CentreOnWorkArea();
     void OnCloseRequest();
+    void FocusPanel(CGuidePanel& panel);
 
     PanelRunFlags m_flags;
     PanelFactory m_panelFactory;

@@ -7,7 +7,9 @@
 #   STUB          optional: export every name as an alias of this one symbol instead (a stand-in
 #                 DLL that the loader can bind in place of the real one)
 # Data exports are left out: they cannot be delay-loaded, and a reference to one then fails
-# the link instead of reading a thunk.
+# the link (or finds the GUID in libuuid) instead of reading a thunk. Some import libraries
+# list GUID exports as functions (liboleacc.a: IID_IAccessible); names of GUIDs are taken
+# for data whatever the library says.
 foreach(var NM DLLTOOL IMPORT_LIB DEF)
     if(NOT ${var})
         message(FATAL_ERROR "ImportLibDef.cmake: ${var} is not set")
@@ -28,6 +30,7 @@ endif()
 # export has the pointer only.
 string(REGEX MATCHALL "[\n][0-9a-fA-F]+ T [^\n]+" exports "\n${symbols}")
 list(TRANSFORM exports REPLACE "^[\n][0-9a-fA-F]+ T " "")
+list(FILTER exports EXCLUDE REGEX "^(IID|CLSID|LIBID|GUID)_")
 list(REMOVE_DUPLICATES exports)
 list(SORT exports)
 if(NOT exports)

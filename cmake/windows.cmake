@@ -13,7 +13,7 @@ endif()
 # loading to the system folder (cmake/delayload.cmake); the test runners and tools import them
 # as usual. advapi32 is protected and loads only other protected DLLs; uuid is a static library.
 set(PEL_WIN_DELAYED_LIBS wininet msi gdiplus d2d1 dwrite msimg32 shlwapi shell32 ole32 oleaut32
-    comctl32 crypt32 wintrust bcrypt comdlg32 user32 gdi32 version)
+    oleacc comctl32 crypt32 wintrust bcrypt comdlg32 user32 gdi32 version)
 set(PEL_WIN_STATIC_LIBS advapi32 uuid)
 include(${CMAKE_CURRENT_LIST_DIR}/delayload.cmake)
 pel_delay_imports(pel_win_imports ${PEL_WIN_DELAYED_LIBS})

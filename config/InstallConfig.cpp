@@ -10,6 +10,7 @@
 #include "config/ReadingOrder.h"
 #include "config/RegistryKey.h"
 #include "config/StartDecision.h"
+#include "config/UITextFormat.h"
 #include "config/VersionDocument.h"
 #include "framework/RunLog.h"
 #include "xml/XmlDocument.h"
@@ -110,6 +111,7 @@ bool CInstallConfig::LoadManifest(const std::wstring& commandLineLanguage)
         [](wchar_t* buffer, DWORD size) { return ::GetModuleFileNameW(nullptr, buffer, size); },
         context.exePath);
     if (!havePath) {
+        m_bManifestRead = false;
         m_loadProblems.assign(1, L"the path of the installer cannot be read");
         LogLine(L"Manifest load failed: " + m_loadProblems[0]);
         return false;
@@ -128,6 +130,7 @@ bool CInstallConfig::Fail(const std::wstring& problem)
 bool CInstallConfig::LoadManifestFrom(const ManifestLoadContext& context)
 {
     m_loadProblems.clear();
+    m_bManifestRead = false;
     const bool loaded = LoadManifestSteps(context);
     for (const std::wstring& problem : m_loadProblems)
         LogLine(L"Manifest problem: " + problem);
@@ -170,9 +173,33 @@ bool CInstallConfig::LoadManifestSteps(const ManifestLoadContext& context)
     LogLines(skipped, L"Manifest warning (reading order): ");
     if (!usable || !CheckRequiredValues())
         return false;
+    m_bManifestRead = true;
     ChooseLanguages(context);
     DetectInstalledProduct();
     return PrepareFolders();
+}
+
+std::wstring CInstallConfig::DamagedInstallerText() const
+{
+    // Without the installer's own path the manifest's is not known either.
+    const std::wstring path =
+        m_strManifestPath.empty() ? std::wstring(L"config\\manifest.xml") : m_strManifestPath;
+    return FormatUIText(m_uiStrings.GetUIString(IDS_ERR_DAMAGED_INSTALLER), {path});
+}
+
+std::wstring CInstallConfig::MessageCaption() const
+{
+    if (!m_manifest.shortName.empty())
+        return m_manifest.shortName;
+    std::wstring path;
+    ReadModulePath(
+        [](wchar_t* buffer, DWORD size) { return ::GetModuleFileNameW(nullptr, buffer, size); },
+        path);
+    std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
+    const size_t dot = name.rfind(L'.');
+    if (dot != std::wstring::npos && dot > 0)
+        name.resize(dot);
+    return name;
 }
 
 bool CInstallConfig::ReadManifest(const std::wstring& path, ManifestInfo& info,

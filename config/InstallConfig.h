@@ -82,6 +82,10 @@ public:
     // A fresh folder under the temporary folder + full name + ".exe", for a newer installer;
     // empty when the folder cannot be had or the full name cannot be a file name.
     std::wstring GetNewInstallerPath();
+    // In a web build, removes the component, msi and transform folders that are empty (one
+    // with anything in it stays), each with a line in the run log. A standalone build's
+    // folders are the vendor's and stay.
+    void RemoveEmptyDownloadFolders();
 
     // The start decision over the model (0 go on, 1 installed and up to date, 2 installer
     // too old, 3 installed but unknown, 6 another product under this product code), logged
@@ -96,6 +100,16 @@ public:
 
     // Why the last load failed, and what it left out (for the vendor's check tool).
     const std::vector<std::wstring>& GetLoadProblems() const { return m_loadProblems; }
+    // False after a load that did not get a complete manifest (none, empty, unreadable, not
+    // well-formed, a required value missing): the model holds no server to ask, and the run
+    // must say that the installer itself is damaged. A model filled without a load counts
+    // as read.
+    bool IsManifestRead() const { return m_bManifestRead; }
+    // IDS_ERR_DAMAGED_INSTALLER with the manifest's path.
+    std::wstring DamagedInstallerText() const;
+    // The caption of the run's message boxes: the short name, or without one (no manifest)
+    // the executable's file name without its extension.
+    std::wstring MessageCaption() const;
 
     // The installed flag lives on the application object; the process-wide instance is bound
     // to it. An unbound object uses a flag of its own.
@@ -134,6 +148,7 @@ private:
     std::wstring NextStamp();
 
     std::vector<std::wstring> m_loadProblems;
+    bool m_bManifestRead = true;
     int m_bOwnFlag = 0;
     int* m_pProductInstalled = &m_bOwnFlag;
     ProductInfoQuery m_queryProductInfo;

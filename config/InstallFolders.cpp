@@ -42,6 +42,12 @@ bool PrepareFolder(const wchar_t* purpose, const std::wstring& folder, std::wstr
     return false;
 }
 
+// Removes the folder when it is empty (RemoveDirectoryW removes nothing else); true when it went.
+bool RemoveFolderIfEmpty(const std::wstring& folder)
+{
+    return !folder.empty() && ::RemoveDirectoryW(WithoutTrailingBackslash(folder).c_str()) != FALSE;
+}
+
 std::wstring LanguagePackFileName(int langId)
 {
     return L"language_pack_" + std::to_wstring(langId) + L".exe";
@@ -60,7 +66,7 @@ bool CInstallConfig::PrepareFolders()
     if (m_manifest.standalone) {
         LogLine(L"Component folder kept as shipped (standalone build): " + m_strComponentFolder);
     } else {
-        ::RemoveDirectoryW(m_strComponentFolder.c_str());
+        RemoveFolderIfEmpty(m_strComponentFolder);
         if (!PrepareFolder(L"Download", m_strComponentFolder, problem))
             return Fail(problem);
     }
@@ -68,6 +74,16 @@ bool CInstallConfig::PrepareFolders()
         !PrepareFolder(L"Transform", m_strTransformFolder, problem))
         return Fail(problem);
     return true;
+}
+
+void CInstallConfig::RemoveEmptyDownloadFolders()
+{
+    if (m_manifest.standalone)
+        return;
+    for (const std::wstring* folder : {&m_strComponentFolder, &m_strMsiFolder, &m_strTransformFolder}) {
+        if (RemoveFolderIfEmpty(*folder))
+            LogLine(L"Removed the empty folder " + *folder);
+    }
 }
 
 // The tick count, printed signed, keeps repeated downloads of one name apart. Two calls

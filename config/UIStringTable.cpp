@@ -38,6 +38,7 @@ const UIStringKey* const kKeys[kUIStringKeyCount] = {
     &IDS_CLOSE_RUNNING_APPS,
     &IDS_STATUS_RETRYING,
     &IDS_ERR_LOG_FILE,
+    &IDS_ERR_DAMAGED_INSTALLER,
     &IDS_RLINK_TERMS,
     &IDS_RLINK_SLIDE_SHOW,
 };

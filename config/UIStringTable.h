@@ -97,6 +97,10 @@ inline constexpr UIStringKey IDS_STATUS_RETRYING{
 inline constexpr UIStringKey IDS_ERR_LOG_FILE{
     L"IDS_ERR_LOG_FILE",
     L"The log file %s cannot be written. The log is written to %s instead."};
+inline constexpr UIStringKey IDS_ERR_DAMAGED_INSTALLER{
+    L"IDS_ERR_DAMAGED_INSTALLER",
+    L"The installer is damaged: its settings file %s is missing or cannot be read. Download "
+    L"the installer again."};
 inline constexpr UIStringKey IDS_RLINK_TERMS{
     L"IDS_RLINK_TERMS",
     L"https://www.pel-systems.com/varo-pro/7/license-terms"};
@@ -104,7 +108,7 @@ inline constexpr UIStringKey IDS_RLINK_SLIDE_SHOW{
     L"IDS_RLINK_SLIDE_SHOW",
     L"https://www.pel-systems.com/varo-pro/7/whats-new"};
 
-constexpr size_t kUIStringKeyCount = 37;
+constexpr size_t kUIStringKeyCount = 38;
 
 // Every key, in table order (kUIStringKeyCount entries).
 const UIStringKey* const* AllUIStringKeys();

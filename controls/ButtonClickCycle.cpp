@@ -24,11 +24,15 @@ void CButtonClickCycle::Release(HWND button, LPARAM point)
     RECT client;
     ::GetClientRect(button, &client);
     POINT pt = {GET_X_LPARAM(point), GET_Y_LPARAM(point)};
-    if (::PtInRect(&client, pt)) {
-        int id = ::GetDlgCtrlID(button);
-        ::PostMessageW(::GetParent(button), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                       reinterpret_cast<LPARAM>(button));
-    }
+    if (::PtInRect(&client, pt))
+        PostClicked(button);
+}
+
+void CButtonClickCycle::PostClicked(HWND button)
+{
+    int id = ::GetDlgCtrlID(button);
+    ::PostMessageW(::GetParent(button), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(button));
 }
 
 bool CButtonClickCycle::CaptureChanged(HWND button, HWND newCapture)

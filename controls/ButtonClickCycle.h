@@ -17,6 +17,9 @@ public:
     bool CaptureChanged(HWND button, HWND newCapture);
     // Forgets any press, giving the capture back when the button still holds it.
     void Reset(HWND button);
+    // Posts the click notification (BN_CLICKED) to the button's parent, as a completed
+    // click does; a screen reader's default action clicks this way too.
+    static void PostClicked(HWND button);
 
     bool IsPressed() const { return m_bPressed; }
     bool IsCaptured() const { return m_bCaptured; }

@@ -1,9 +1,11 @@
 #include "controls/PelButton.h"
 
 #include "controls/BufferedPaint.h"
+#include "controls/FocusCue.h"
 #include "controls/Fonts.h"
 #include "controls/Palette.h"
 #include "framework/Handles.h"
+#include "framework/KeyboardCues.h"
 
 #include <windowsx.h>
 
@@ -32,6 +34,60 @@ void CPelButton::SetButtonImage(const CImageWrapper& image)
     m_nImageHeight = image.Height();
     m_nFrameCount = m_hImage ? 1 : 0;
     m_bFramesHorizontal = true;
+}
+
+void CPelButton::SetChecked(bool checked)
+{
+    if (m_bChecked == checked)
+        return;
+    m_bChecked = checked;
+    if (m_hWnd && m_kind == Kind::CheckBox)
+        NotifyAccessibleChange(m_hWnd, EVENT_OBJECT_STATECHANGE);
+}
+
+void CPelButton::SetExpanded(bool expanded)
+{
+    if (m_bExpanded == expanded)
+        return;
+    m_bExpanded = expanded;
+    if (m_hWnd && m_kind == Kind::Toggle)
+        NotifyAccessibleChange(m_hWnd, EVENT_OBJECT_STATECHANGE);
+}
+
+bool CPelButton::GetAccessibleFacts(long child, AccessibleFacts* facts) const
+{
+    if (child != CHILDID_SELF)
+        return false;
+    std::wstring name = m_strAccessibleName;
+    if (name.empty())
+        name = AccessibleLabelText();
+    facts->name = name.empty() ? m_strCaption : name;
+    switch (m_kind) {
+    case Kind::CheckBox:
+        facts->role = ROLE_SYSTEM_CHECKBUTTON;
+        facts->state = m_bChecked ? STATE_SYSTEM_CHECKED : 0;
+        facts->defaultAction = m_bChecked ? kAccessibleActionUncheck : kAccessibleActionCheck;
+        break;
+    case Kind::Toggle:
+        facts->role = ROLE_SYSTEM_PUSHBUTTON;
+        facts->state = m_bExpanded ? STATE_SYSTEM_EXPANDED : STATE_SYSTEM_COLLAPSED;
+        facts->defaultAction = m_bExpanded ? kAccessibleActionCollapse : kAccessibleActionExpand;
+        break;
+    case Kind::PushButton:
+        facts->role = ROLE_SYSTEM_PUSHBUTTON;
+        facts->defaultAction = kAccessibleActionPress;
+        break;
+    }
+    return true;
+}
+
+bool CPelButton::DoAccessibleDefaultAction(long child)
+{
+    if (child != CHILDID_SELF)
+        return false;
+    if (IsWindowEnabled())
+        CButtonClickCycle::PostClicked(m_hWnd);
+    return true;
 }
 
 void CPelButton::PreSubclassWindow()
@@ -73,6 +129,19 @@ void CPelButton::OnCaptureChanged(HWND newCapture)
 LRESULT CPelButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
+    case WM_GETOBJECT:
+        if (LRESULT object = AnswerAccessibleObject(m_hWnd, wParam, lParam))
+            return object;
+        break;
+    case BM_SETCHECK:
+        if (m_kind != Kind::CheckBox)
+            break;
+        SetChecked(wParam == BST_CHECKED);
+        return 0;
+    case BM_GETCHECK:
+        if (m_kind != Kind::CheckBox)
+            break;
+        return m_bChecked ? BST_CHECKED : BST_UNCHECKED;
     case WM_LBUTTONDOWN:
         OnLButtonDown();
         break;
@@ -98,8 +167,39 @@ LRESULT CPelButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_ERASEBKGND:
         return TRUE; // the item drawing covers everything
+    case WM_GETDLGCODE:
+        return OnGetDlgCode(wParam, lParam);
+    case WM_KEYDOWN:
+        if (wParam == VK_RETURN && IsPushButton()) {
+            ::PostMessageW(GetParent(), WM_COMMAND,
+                           MAKEWPARAM(::GetDlgCtrlID(m_hWnd), BN_CLICKED),
+                           reinterpret_cast<LPARAM>(m_hWnd));
+            return 0;
+        }
+        break; // Space: the system button clicks on its release
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_UPDATEUISTATE: {
+        if (msg == WM_UPDATEUISTATE)
+            FollowUiStateUpdate(m_hWnd, wParam);
+        // The focus cue comes and goes with the focus and the UI state.
+        LRESULT result = CButton::WindowProc(msg, wParam, lParam);
+        Invalidate(FALSE);
+        return result;
+    }
     }
     return CButton::WindowProc(msg, wParam, lParam);
+}
+
+LRESULT CPelButton::OnGetDlgCode(WPARAM wParam, LPARAM lParam)
+{
+    LRESULT code = CButton::WindowProc(WM_GETDLGCODE, wParam, lParam);
+    // A focused push button takes Enter for itself; picture buttons (check boxes, the fold
+    // toggle) leave it to the dialog's default button, as check boxes do.
+    const auto* msg = reinterpret_cast<const MSG*>(lParam);
+    if (msg && msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN && IsPushButton())
+        code |= DLGC_WANTMESSAGE;
+    return code;
 }
 
 bool CPelButton::OnChildNotify(UINT msg, WPARAM, LPARAM lParam, LRESULT* result)
@@ -141,11 +241,24 @@ void CPelButton::DrawContent(HDC dc, int width, int height)
                          frameHeight, imageDC, 0, 0, frameWidth, frameHeight, m_blend);
         }
     }
+    // Over the picture, which may reach the edges.
+    if (m_crOutline != CLR_NONE) {
+        CBrushHandle outline(::CreateSolidBrush(m_crOutline));
+        ::FrameRect(dc, &rc, outline.Get());
+    }
     if (!m_strCaption.empty()) {
         CSelectObject selectFont(dc, ButtonFont());
         ::SetBkMode(dc, TRANSPARENT);
-        ::SetTextColor(dc, Palette().StrongText);
+        ::SetTextColor(dc, Palette().ButtonText);
         ::DrawTextW(dc, m_strCaption.c_str(), static_cast<int>(m_strCaption.size()), &rc,
                     DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_WORD_ELLIPSIS);
+    }
+    if (ShowsFocusCue(m_hWnd)) {
+        // Along the edge, where a picture has at most its soft rim; inside an outline, so
+        // that the two stay apart.
+        RECT cue = rc;
+        if (m_crOutline != CLR_NONE)
+            ::InflateRect(&cue, -2, -2);
+        DrawFocusCue(dc, cue);
     }
 }

@@ -3,17 +3,42 @@
 // caption. Used as a subclassed dialog item (check boxes, the settings toggle, browse).
 #pragma once
 
+#include "controls/Accessible.h"
 #include "controls/ButtonClickCycle.h"
 #include "controls/Images.h"
 #include "framework/Controls.h"
 
+#include <commctrl.h>
+
 #include <string>
 
-class CPelButton : public CButton
+class CPelButton : public CButton, public CAccessibleSource
 {
 public:
+    // What the button is to a screen reader: a push button (the default), a check box or a
+    // fold toggle (a push button that is expanded or collapsed).
+    enum class Kind
+    {
+        PushButton,
+        CheckBox,
+        Toggle,
+    };
+
     CPelButton();
     ~CPelButton() override;
+
+    void SetKind(Kind kind) { m_kind = kind; }
+    Kind GetKind() const { return m_kind; }
+    // A check box's ticked state, which the owner shows with its picture; a check box also
+    // answers BM_SETCHECK and BM_GETCHECK, which an owner-drawn button has not by itself.
+    // A toggle's unfolded state. Changes are announced to screen readers.
+    void SetChecked(bool checked);
+    bool IsChecked() const { return m_bChecked; }
+    void SetExpanded(bool expanded);
+    bool IsExpanded() const { return m_bExpanded; }
+    // The name a screen reader reads: this text if set, else the labels' texts
+    // (SetAccessibleLabels), else the caption.
+    void SetAccessibleName(const std::wstring& name) { m_strAccessibleName = name; }
 
     // Sets the four colours and the caption, and drops any picture.
     void SetColorsAndText(COLORREF normal, COLORREF hover, COLORREF pressed, COLORREF border,
@@ -21,6 +46,9 @@ public:
     // Takes the bitmap and size of a decoded picture (one frame, frames side by side). The
     // bitmap is not owned: the caller keeps the picture alive; it invalidates the button.
     void SetButtonImage(const CImageWrapper& image);
+    // A one-pixel frame around the whole button in this colour; CLR_NONE (the default)
+    // draws none.
+    void SetOutlineColor(COLORREF colour) { m_crOutline = colour; }
 
     // State, for the owner and for tests.
     bool IsHover() const { return m_bHover; }
@@ -34,10 +62,16 @@ public:
     COLORREF GetHoverColor() const { return m_crHover; }
     COLORREF GetPressedColor() const { return m_crPressed; }
     COLORREF GetBorderColor() const { return m_crBorder; }
+    COLORREF GetOutlineColor() const { return m_crOutline; }
+    // A button with a caption is a push button: Enter presses it while it has the focus.
+    // Picture buttons act as check boxes and toggles, which Space alone presses.
+    bool IsPushButton() const { return !m_strCaption.empty(); }
 
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
     bool PreTranslateMessage(MSG* msg) override;
     bool OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+    bool GetAccessibleFacts(long child, AccessibleFacts* facts) const override;
+    bool DoAccessibleDefaultAction(long child) override;
 
 protected:
     void PreSubclassWindow() override;
@@ -48,12 +82,14 @@ private:
     void OnLButtonDown();
     void OnLButtonUp(LPARAM lParam);
     void OnCaptureChanged(HWND newCapture);
+    LRESULT OnGetDlgCode(WPARAM wParam, LPARAM lParam);
     void DrawContent(HDC dc, int width, int height);
 
     COLORREF m_crNormal = 0;
     COLORREF m_crHover = 0;
     COLORREF m_crPressed = 0;
     COLORREF m_crBorder = 0;
+    COLORREF m_crOutline = CLR_NONE;
     std::wstring m_strCaption;
     HBITMAP m_hImage = nullptr; // not owned
     int m_nImageWidth = 0;
@@ -64,4 +100,8 @@ private:
     bool m_bTracking = false;
     bool m_bHover = false;
     CButtonClickCycle m_click;
+    Kind m_kind = Kind::PushButton;
+    bool m_bChecked = false;
+    bool m_bExpanded = false;
+    std::wstring m_strAccessibleName;
 };

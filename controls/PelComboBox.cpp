@@ -2,8 +2,10 @@
 #include "controls/PelComboBox.h"
 
 #include "controls/Dpi.h"
+#include "controls/FocusCue.h"
 #include "controls/Fonts.h"
 #include "controls/Images.h"
+#include "framework/KeyboardCues.h"
 #include "res/resource.h"
 
 #include <algorithm>
@@ -267,8 +269,20 @@ void CPelComboBox::Paint(HDC target, const RECT& r)
         ::RoundRect(dc, r.left, r.top, r.right, r.bottom, 0, 0);
     }
 
+    // Around the selection field, left of the arrow strip, as the system's drop-down lists
+    // show their focus.
+    if (HasFocusNow() && AreFocusCuesShown(m_hWnd))
+        DrawFocusCue(dc, RECT{r.left + 2, r.top + 2, arrowStrip.left - 2, r.bottom - 2});
+
     if (buffered)
         ::BitBlt(target, r.left, r.top, Width(r), Height(r), mem, r.left, r.top, SRCCOPY);
+}
+
+bool CPelComboBox::HasFocusNow() const
+{
+    // The box hands its focus on to its edit field.
+    HWND focus = ::GetFocus();
+    return focus && (focus == m_hWnd || focus == m_edit.m_hWnd);
 }
 
 bool CPelComboBox::PointInArrow(POINT point) const
@@ -414,16 +428,37 @@ bool CPelComboBox::OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT
     case CBN_DROPDOWN:
         UpdateDroppedWidth();
         break;
+    case CBN_SELCHANGE:
+        // Chosen with the keyboard while closed: the field shows the new item.
+        Invalidate();
+        NotifyAccessibleChange(m_hWnd, EVENT_OBJECT_VALUECHANGE);
+        break;
     default:
         break;
     }
     return false;
 }
 
+bool CPelComboBox::GetAccessibleFacts(long child, AccessibleFacts* facts) const
+{
+    if (child != CHILDID_SELF)
+        return false;
+    facts->role = ROLE_SYSTEM_COMBOBOX;
+    facts->name = AccessibleLabelText();
+    const int selected = GetCurSel();
+    facts->value = selected >= 0 ? GetLBText(selected) : std::wstring();
+    facts->state = GetDroppedState() ? STATE_SYSTEM_EXPANDED : STATE_SYSTEM_COLLAPSED;
+    return true;
+}
+
 LRESULT CPelComboBox::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     POINT point = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
     switch (msg) {
+    case WM_GETOBJECT:
+        if (LRESULT object = AnswerAccessibleObject(m_hWnd, wParam, lParam))
+            return object;
+        return DefWindowProc(msg, wParam, lParam);
     case WM_CREATE: {
         LRESULT result = DefWindowProc(msg, wParam, lParam);
         if (result != -1)
@@ -457,6 +492,18 @@ LRESULT CPelComboBox::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_DESTROY:
         m_itemData->Clear();
         return DefWindowProc(msg, wParam, lParam);
+    case CB_SETCURSEL:
+    case WM_UPDATEUISTATE: {
+        if (msg == WM_UPDATEUISTATE)
+            FollowUiStateUpdate(m_hWnd, wParam);
+        // The field is painted here, not by the system: a new selection or UI state is
+        // drawn again.
+        LRESULT result = DefWindowProc(msg, wParam, lParam);
+        Invalidate();
+        if (msg == CB_SETCURSEL)
+            NotifyAccessibleChange(m_hWnd, EVENT_OBJECT_VALUECHANGE);
+        return result;
+    }
     case WM_CTLCOLORLISTBOX:
         KeepListOnMonitor(reinterpret_cast<HWND>(lParam));
         return DefWindowProc(msg, wParam, lParam);

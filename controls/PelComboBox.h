@@ -5,6 +5,7 @@
 // and the drop-down list is owner-drawn in the theme's colours.
 #pragma once
 
+#include "controls/Accessible.h"
 #include "framework/Controls.h"
 #include "framework/Handles.h"
 
@@ -116,7 +117,9 @@ private:
     bool m_tracking = false;
 };
 
-class CPelComboBox : public CComboBox
+// To screen readers a combo box named by its label (SetAccessibleLabels) whose value is the
+// selected item's text.
+class CPelComboBox : public CComboBox, public CAccessibleSource
 {
 public:
     // Private messages the parts send the combo box.
@@ -174,6 +177,7 @@ public:
     void PreSubclassWindow() override;
     bool OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    bool GetAccessibleFacts(long child, AccessibleFacts* facts) const override;
 
 private:
     void AttachParts();
@@ -186,6 +190,7 @@ private:
     void UpdateDroppedWidth();
     void KeepListOnMonitor(HWND list);
     bool PointInArrow(POINT point) const;
+    bool HasFocusNow() const;
     bool CursorInWindow() const;
     void RedrawNow();
     HFONT BoxFont() const;

@@ -185,7 +185,19 @@ LRESULT CPelComboBox_Edit::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
             ::SetFocus(previous);
             return 0;
         }
-        return DefWindowProc(msg, wParam, lParam);
+        LRESULT result = DefWindowProc(msg, wParam, lParam);
+        if (m_owner)
+            ::InvalidateRect(m_owner, nullptr, FALSE); // the box draws the focus cue
+        return result;
+    }
+    case WM_KILLFOCUS:
+    case WM_SETTEXT: {
+        // The box shows the selected item and the focus itself: the selection the keyboard
+        // changes reaches the field as its new text.
+        LRESULT result = DefWindowProc(msg, wParam, lParam);
+        if (m_owner)
+            ::InvalidateRect(m_owner, nullptr, FALSE);
+        return result;
     }
     case WM_LBUTTONDOWN:
         if (readOnly && m_owner) {

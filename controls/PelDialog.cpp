@@ -67,6 +67,22 @@ bool IsMaximised(HWND hwnd)
     return (::GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_MAXIMIZE) != 0;
 }
 
+// The caption button's colours from the palette; Close has a hover and press of its own.
+void TakeCaptionButtonColours(CaptionButton& button)
+{
+    const ThemePalette& palette = Palette();
+    const bool close = kButtonSpecs[button.id].close;
+    button.normalColour = palette.FrameBackground;
+    button.hoverColour = close ? palette.CloseHover : palette.CaptionButtonHover;
+    button.pressedColour = close ? palette.CloseDown : palette.CaptionButtonDown;
+}
+
+BOOL CALLBACK PassSysColourChange(HWND child, LPARAM)
+{
+    ::SendMessageW(child, WM_SYSCOLORCHANGE, 0, 0);
+    return TRUE;
+}
+
 } // namespace
 
 CPelDialog::CPelDialog(UINT templateId, HWND parent) : CDialogEx(templateId, parent)
@@ -138,7 +154,6 @@ void CPelDialog::BuildCaptionButtons()
 {
     m_buttons.clear();
     m_images.clear();
-    const ThemePalette& palette = Palette();
     bool maximised = IsMaximised(m_hWnd);
     for (int id = 0; id < 4; ++id) {
         const ButtonSpec& spec = kButtonSpecs[id];
@@ -148,9 +163,7 @@ void CPelDialog::BuildCaptionButtons()
         b.name = spec.name;
         b.visible = spec.visible;
         b.disabled = spec.disabled;
-        b.normalColour = palette.FrameBackground;
-        b.hoverColour = spec.close ? palette.CloseHover : palette.CaptionButtonHover;
-        b.pressedColour = spec.close ? palette.CloseDown : palette.CaptionButtonDown;
+        TakeCaptionButtonColours(b);
         int resource = PngResourceForScale(spec.image100, spec.image100 + 2, spec.image100 + 3);
         std::shared_ptr<const CImageWrapper> image = LoadPngResource(resource, m_hImageModule);
         if (image && image->HasBitmap()) {
@@ -322,9 +335,130 @@ void CPelDialog::SendSysCommand(WPARAM command)
     ::SendMessageW(m_hWnd, WM_SYSCOMMAND, command, 0);
 }
 
+namespace {
+
+// The children of a title bar as the system numbers them (TITLEBARINFO::rgstate).
+constexpr long kTitleBarMinimize = 2;
+constexpr long kTitleBarMaximize = 3;
+constexpr long kTitleBarClose = 5;
+
+WPARAM CaptionCommand(int id)
+{
+    switch (id) {
+    case kCaptionClose: return SC_CLOSE;
+    case kCaptionMaximize: return SC_MAXIMIZE;
+    case kCaptionRestore: return SC_RESTORE;
+    case kCaptionMinimize: return SC_MINIMIZE;
+    default: return 0;
+    }
+}
+
+// The window menu's name of a command ("&Close\tAlt+F4" reads "Close"): the system's own
+// word, in the system's language; the fallback where the menu has no such item.
+std::wstring SystemCommandName(HWND hwnd, WPARAM command, const std::wstring& fallback)
+{
+    HMENU menu = ::GetSystemMenu(hwnd, FALSE);
+    wchar_t text[128] = {};
+    const int length =
+        menu ? ::GetMenuStringW(menu, static_cast<UINT>(command), text, 128, MF_BYCOMMAND) : 0;
+    std::wstring name;
+    for (int i = 0; i < length && text[i] != L'\t'; ++i) {
+        if (text[i] == L'&' && text[i + 1] != L'&')
+            continue; // the mnemonic's mark; "&&" stands for one "&"
+        if (text[i] == L'&')
+            ++i;
+        name += text[i];
+    }
+    return name.empty() ? fallback : name;
+}
+
+} // namespace
+
+const CaptionButton* CPelDialog::CaptionButtonOfChild(long child) const
+{
+    int id = -1;
+    if (child == kTitleBarMinimize)
+        id = kCaptionMinimize;
+    else if (child == kTitleBarMaximize)
+        id = IsMaximised(m_hWnd) ? kCaptionRestore : kCaptionMaximize;
+    else if (child == kTitleBarClose)
+        id = kCaptionClose;
+    return id >= 0 && id < static_cast<int>(m_buttons.size()) ? &m_buttons[static_cast<size_t>(id)]
+                                                              : nullptr;
+}
+
+long CPelDialog::GetAccessibleChildCount() const
+{
+    return CCHILDREN_TITLEBAR;
+}
+
+bool CPelDialog::GetAccessibleFacts(long child, AccessibleFacts* facts) const
+{
+    if (child == CHILDID_SELF) {
+        facts->role = ROLE_SYSTEM_TITLEBAR;
+        facts->name = AccessibleWindowText(m_hWnd);
+        facts->state = ::IsWindowVisible(m_hWnd) ? 0 : STATE_SYSTEM_INVISIBLE;
+        return true;
+    }
+    if (child < 1 || child > CCHILDREN_TITLEBAR)
+        return false;
+    facts->role = ROLE_SYSTEM_PUSHBUTTON;
+    const CaptionButton* button = CaptionButtonOfChild(child);
+    // A button that takes no room (Maximize of a window made unmaximised) is not there.
+    if (!button || !button->visible || ::IsRectEmpty(&button->buttonRect) ||
+        !::IsWindowVisible(m_hWnd)) {
+        facts->name = button ? button->name : std::wstring();
+        facts->state = STATE_SYSTEM_INVISIBLE;
+        return true;
+    }
+    facts->name = SystemCommandName(m_hWnd, CaptionCommand(button->id), button->name);
+    facts->state = button->disabled ? STATE_SYSTEM_UNAVAILABLE : 0;
+    if (button->pressed)
+        facts->state |= STATE_SYSTEM_PRESSED;
+    facts->defaultAction = kAccessibleActionPress;
+    return true;
+}
+
+bool CPelDialog::GetAccessibleRect(long child, RECT* screen) const
+{
+    RECT window{};
+    if (!::GetWindowRect(m_hWnd, &window))
+        return false;
+    if (child == CHILDID_SELF) {
+        // The caption band along the top of the frame.
+        *screen = RECT{window.left, window.top, window.right,
+                       window.top + FrameInsets(IsMaximised(m_hWnd)).top};
+        return true;
+    }
+    const CaptionButton* button = CaptionButtonOfChild(child);
+    if (!button)
+        return false;
+    *screen = button->buttonRect;
+    ::OffsetRect(screen, window.left, window.top);
+    return true;
+}
+
+bool CPelDialog::DoAccessibleDefaultAction(long child)
+{
+    const CaptionButton* button = CaptionButtonOfChild(child);
+    if (!button)
+        return false;
+    const WPARAM command = CaptionCommand(button->id);
+    // Posted, as the system's own title bar does: closing may ask a question first, and the
+    // screen reader does not wait for the answer.
+    if (command && button->visible && !button->disabled && !::IsRectEmpty(&button->buttonRect))
+        ::PostMessageW(m_hWnd, WM_SYSCOMMAND, command, 0);
+    return true;
+}
+
 LRESULT CPelDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
+    case WM_GETOBJECT:
+        // The caption buttons are drawn, not windows: the title bar object tells of them.
+        if (LRESULT object = AnswerAccessibleObject(m_hWnd, wParam, lParam, OBJID_TITLEBAR))
+            return object;
+        break;
     case WM_NCCREATE: {
         LRESULT result = CDialogEx::WindowProc(msg, wParam, lParam);
         if (!result)
@@ -350,12 +484,33 @@ LRESULT CPelDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         return OnNcLButtonDown(wParam, lParam);
     case WM_NCLBUTTONUP:
         return OnNcLButtonUp(lParam);
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONUP:
+        // A held caption button has the capture: moves and the release come here, in client
+        // coordinates, wherever the pointer is.
+        if (m_bButtonHeld) {
+            POINT screen = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            ::ClientToScreen(m_hWnd, &screen);
+            const LPARAM at = MAKELPARAM(screen.x, screen.y);
+            if (msg == WM_LBUTTONUP)
+                return OnNcLButtonUp(at);
+            return OnNcMouseMove(::SendMessageW(m_hWnd, WM_NCHITTEST, 0, at), at);
+        }
+        break;
+    case WM_CAPTURECHANGED:
+        if (m_bButtonHeld && reinterpret_cast<HWND>(lParam) != m_hWnd)
+            OnCaptionPressLost();
+        break;
     case WM_NCLBUTTONDBLCLK:
         return OnNcLButtonDblClk(lParam);
     case WM_ERASEBKGND:
         return OnEraseBackground(reinterpret_cast<HDC>(wParam));
     case WM_SIZE:
         return OnSize(wParam, lParam);
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+        OnSystemColoursChanged();
+        break;
     case WM_SETTEXT:
     case WM_SETICON: {
         // The system draws its own caption straight onto a captioned window when its text or
@@ -427,6 +582,9 @@ LRESULT CPelDialog::OnNcLButtonDown(WPARAM wParam, LPARAM lParam)
             b.hot = true;
         b.pressed = true;
         RepaintFrame();
+        // As a push button does: the release is seen even outside the window, and a
+        // capture taken away ends the press.
+        ::SetCapture(m_hWnd);
         return 0;
     }
     // Dragging and sizing stay with the system; the system's own caption buttons and menu,
@@ -436,9 +594,19 @@ LRESULT CPelDialog::OnNcLButtonDown(WPARAM wParam, LPARAM lParam)
     return 0;
 }
 
-LRESULT CPelDialog::OnNcLButtonUp(LPARAM lParam)
+void CPelDialog::OnCaptionPressLost()
 {
     m_bButtonHeld = false;
+    ClearCaptionButtonStates(m_buttons);
+    RepaintFrame();
+}
+
+LRESULT CPelDialog::OnNcLButtonUp(LPARAM lParam)
+{
+    // Cleared first: the capture change that releasing sends is then no lost press.
+    m_bButtonHeld = false;
+    if (::GetCapture() == m_hWnd)
+        ::ReleaseCapture();
     int hit = HitTestCaptionButton(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
     WPARAM command = 0;
     if (hit >= 0) {
@@ -470,6 +638,21 @@ LRESULT CPelDialog::OnNcLButtonDblClk(LPARAM lParam)
     if (hit < 0)
         SendSysCommand(::IsZoomed(m_hWnd) ? SC_RESTORE : SC_MAXIMIZE);
     return 0;
+}
+
+void CPelDialog::OnSystemColoursChanged()
+{
+    // Any setting may be the one that matters (high contrast on or off, a colour of the
+    // contrast theme). Every top-level window of the installer takes the palette again for
+    // itself, as each is told on its own.
+    InitThemePalette();
+    for (CaptionButton& b : m_buttons)
+        TakeCaptionButtonColours(b);
+    // The system tells top-level windows only: the panels take their new colours and the
+    // controls let go of the old ones when it is passed on to every window inside.
+    ::EnumChildWindows(m_hWnd, PassSysColourChange, 0);
+    ::RedrawWindow(m_hWnd, nullptr, nullptr,
+                   RDW_ALLCHILDREN | RDW_INVALIDATE | RDW_FRAME | RDW_ERASE);
 }
 
 LRESULT CPelDialog::OnEraseBackground(HDC dc)

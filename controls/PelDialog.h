@@ -3,6 +3,7 @@
 // background, and one layout hook for derived dialogs.
 #pragma once
 
+#include "controls/Accessible.h"
 #include "controls/CaptionButton.h"
 #include "controls/Images.h"
 #include "framework/Controls.h"
@@ -11,7 +12,10 @@
 #include <memory>
 #include <vector>
 
-class CPelDialog : public CDialogEx
+// To screen readers the caption buttons are the push buttons of the window's title bar
+// (OBJID_TITLEBAR, numbered as the system numbers its own: 2 Minimize, 3 Maximize or Restore,
+// 5 Close), named as the window menu names the same commands. They take no focus.
+class CPelDialog : public CDialogEx, public CAccessibleSource
 {
 public:
     explicit CPelDialog(UINT templateId, HWND parent = nullptr);
@@ -44,6 +48,12 @@ public:
     // Caption-button hit test of a screen point; -1 for none.
     int HitTestCaptionButton(POINT screenPoint) const;
 
+    // The title bar for screen readers.
+    bool GetAccessibleFacts(long child, AccessibleFacts* facts) const override;
+    long GetAccessibleChildCount() const override;
+    bool GetAccessibleRect(long child, RECT* screen) const override;
+    bool DoAccessibleDefaultAction(long child) override;
+
 protected:
     BOOL OnInitDialog() override;
     // Called after every resize with the current client rectangle.
@@ -60,13 +70,20 @@ private:
     void DrawTitle(HDC dc, RECT title) const;
     void ApplyWindowRegion();
     void SendSysCommand(WPARAM command);
+    // The caption button a title bar child stands for; null for the children this frame
+    // has not (the reserved one, Help).
+    const CaptionButton* CaptionButtonOfChild(long child) const;
 
     LRESULT OnNcCalcSize(WPARAM wParam, LPARAM lParam);
     LRESULT OnNcMouseMove(WPARAM wParam, LPARAM lParam);
     LRESULT OnNcMouseLeave();
     LRESULT OnNcLButtonDown(WPARAM wParam, LPARAM lParam);
     LRESULT OnNcLButtonUp(LPARAM lParam);
+    // The capture was taken from a held caption button: the press ends undone.
+    void OnCaptionPressLost();
     LRESULT OnNcLButtonDblClk(LPARAM lParam);
+    // WM_SYSCOLORCHANGE or WM_SETTINGCHANGE: the palette again, and a repaint of everything.
+    void OnSystemColoursChanged();
     LRESULT OnEraseBackground(HDC dc);
     LRESULT OnSize(WPARAM wParam, LPARAM lParam);
 

@@ -1,5 +1,8 @@
 #include "controls/PelEdit.h"
 
+#include "controls/FocusCue.h"
+#include "framework/KeyboardCues.h"
+
 namespace {
 
 // The outline and the margin bands live in the non-client area, which InvalidateRect does not
@@ -11,7 +14,11 @@ void RedrawWithFrame(HWND hwnd)
 
 } // namespace
 
-CPelEdit::CPelEdit() : m_backgroundBrush(::CreateSolidBrush(m_backgroundColour)) {}
+CPelEdit::CPelEdit()
+    : m_disabledTextColour(::GetSysColor(COLOR_GRAYTEXT)),
+      m_backgroundBrush(::CreateSolidBrush(m_backgroundColour))
+{
+}
 
 CPelEdit::~CPelEdit() = default;
 
@@ -40,6 +47,13 @@ void CPelEdit::SetBackgroundColor(COLORREF colour)
 void CPelEdit::SetTextColor(COLORREF colour)
 {
     m_textColour = colour;
+    if (m_hWnd)
+        Invalidate();
+}
+
+void CPelEdit::SetDisabledTextColor(COLORREF colour)
+{
+    m_disabledTextColour = colour;
     if (m_hWnd)
         Invalidate();
 }
@@ -109,6 +123,9 @@ void CPelEdit::OnNcPaint()
     RECT all = {0, 0, width, height};
     if (outline)
         ::FrameRect(dc, &all, outline.Get());
+    // Reached by the keyboard, the field shows its focus on the outline.
+    if (ShowsFocusCue(m_hWnd))
+        DrawFocusCue(dc, all);
     ::ReleaseDC(m_hWnd, dc);
 }
 
@@ -117,7 +134,7 @@ HBRUSH CPelEdit::OnCtlColor(HDC dc) const
     ::SetBkMode(dc, TRANSPARENT);
     ::SetBkColor(dc, m_backgroundColour);
     bool grey = !IsWindowEnabled() || IsReadOnly();
-    ::SetTextColor(dc, grey ? ::GetSysColor(COLOR_GRAYTEXT) : m_textColour);
+    ::SetTextColor(dc, grey ? m_disabledTextColour : m_textColour);
     if (m_backgroundBrush)
         return m_backgroundBrush.Get();
     return static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH));
@@ -207,9 +224,25 @@ bool CPelEdit::PreTranslateMessage(MSG* msg)
     }
 }
 
+bool CPelEdit::GetAccessibleFacts(long child, AccessibleFacts* facts) const
+{
+    if (child != CHILDID_SELF)
+        return false;
+    facts->role = ROLE_SYSTEM_TEXT;
+    facts->name = AccessibleLabelText();
+    facts->value = AccessibleWindowText(m_hWnd);
+    if (IsReadOnly())
+        facts->state = STATE_SYSTEM_READONLY;
+    return true;
+}
+
 LRESULT CPelEdit::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
+    case WM_GETOBJECT:
+        if (LRESULT object = AnswerAccessibleObject(m_hWnd, wParam, lParam))
+            return object;
+        return DefWindowProc(msg, wParam, lParam);
     case WM_NCCALCSIZE:
         return OnNcCalcSize(wParam, lParam);
     case WM_NCPAINT:
@@ -233,6 +266,26 @@ LRESULT CPelEdit::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_KILLFOCUS:
         m_active = false;
         RedrawWithFrame(m_hWnd);
+        return DefWindowProc(msg, wParam, lParam);
+    case WM_SETFOCUS:
+    case WM_UPDATEUISTATE: {
+        if (msg == WM_UPDATEUISTATE)
+            FollowUiStateUpdate(m_hWnd, wParam);
+        // The focus cue lies on the outline, in the frame.
+        LRESULT result = DefWindowProc(msg, wParam, lParam);
+        RedrawWithFrame(m_hWnd);
+        return result;
+    }
+    case WM_PASTE:
+        // Ctrl+V, the context menu and the middle button paste through this message.
+        if (!m_pasteAllowed)
+            return 0;
+        return DefWindowProc(msg, wParam, lParam);
+    case WM_KEYDOWN:
+        // Shift+Insert pastes inside the system's edit control, past WM_PASTE.
+        if (wParam == VK_INSERT && !m_pasteAllowed && ::GetKeyState(VK_SHIFT) < 0 &&
+            ::GetKeyState(VK_CONTROL) >= 0)
+            return 0;
         return DefWindowProc(msg, wParam, lParam);
     case WM_SETCURSOR:
         ::SetCursor(::LoadCursorW(nullptr, IDC_IBEAM));

@@ -2,15 +2,18 @@
 // removed, the text line centred vertically, the margins painted in the field colour and a
 // one-pixel outline that lights up while the field is active. The first click into an inactive
 // field selects everything, the clipboard shortcuts work even inside a dialog, and the right
-// button selects instead of opening a context menu.
+// button selects instead of opening a context menu. Reached by the keyboard, the outline shows
+// the focus cue.
 #pragma once
 
+#include "controls/Accessible.h"
 #include "framework/Controls.h"
 #include "framework/Handles.h"
 
 #include <string>
 
-class CPelEdit : public CEdit
+// To screen readers editable text named by its label (SetAccessibleLabels), valued by its text.
+class CPelEdit : public CEdit, public CAccessibleSource
 {
 public:
     CPelEdit();
@@ -21,12 +24,17 @@ public:
     void SetActiveBorderColor(COLORREF colour);
     void SetBackgroundColor(COLORREF colour);
     void SetTextColor(COLORREF colour);
+    // Text of a disabled or read-only field; the system's grey until the owner sets one.
+    void SetDisabledTextColor(COLORREF colour);
+    // Without paste no way of pasting reaches the field: not Ctrl+V, Shift+Insert, the
+    // context menu, the middle button or WM_PASTE.
     void SetPasteAllowed(bool allowed) { m_pasteAllowed = allowed; }
 
     COLORREF BorderColor() const { return m_borderColour; }
     COLORREF ActiveBorderColor() const { return m_activeBorderColour; }
     COLORREF BackgroundColor() const { return m_backgroundColour; }
     COLORREF TextColor() const { return m_textColour; }
+    COLORREF DisabledTextColor() const { return m_disabledTextColour; }
     HBRUSH BackgroundBrush() const { return m_backgroundBrush.Get(); }
     bool IsPasteAllowed() const { return m_pasteAllowed; }
 
@@ -40,6 +48,7 @@ public:
     bool PreTranslateMessage(MSG* msg) override;
     bool OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    bool GetAccessibleFacts(long child, AccessibleFacts* facts) const override;
 
 private:
     LRESULT OnNcCalcSize(WPARAM wParam, LPARAM lParam);
@@ -54,6 +63,7 @@ private:
     COLORREF m_activeBorderColour = 0xD38A36;
     COLORREF m_backgroundColour = 0x201A14;
     COLORREF m_textColour = 0xFFFFFF;
+    COLORREF m_disabledTextColour;
     CBrushHandle m_backgroundBrush;
     bool m_active = false;
     bool m_pasteAllowed = true;

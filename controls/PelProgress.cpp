@@ -45,9 +45,48 @@ bool CPelProgress::Create(DWORD style, const RECT& rect, HWND parent, UINT id)
                     reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)));
 }
 
+void CPelProgress::SetPos(int position)
+{
+    const std::wstring before = PercentValue();
+    m_position = position;
+    if (m_hWnd && PercentValue() != before)
+        NotifyAccessibleChange(m_hWnd, EVENT_OBJECT_VALUECHANGE);
+}
+
+void CPelProgress::SetMaximum(int maximum)
+{
+    const std::wstring before = PercentValue();
+    m_maximum = maximum;
+    if (m_hWnd && PercentValue() != before)
+        NotifyAccessibleChange(m_hWnd, EVENT_OBJECT_VALUECHANGE);
+}
+
+std::wstring CPelProgress::PercentValue() const
+{
+    long long percent = 0;
+    if (m_maximum > 0 && m_position > 0)
+        percent = static_cast<long long>(m_position) * 100 / m_maximum;
+    return std::to_wstring(percent > 100 ? 100 : percent) + L"%";
+}
+
+bool CPelProgress::GetAccessibleFacts(long child, AccessibleFacts* facts) const
+{
+    if (child != CHILDID_SELF)
+        return false;
+    facts->role = ROLE_SYSTEM_PROGRESSBAR;
+    facts->name = AccessibleLabelText();
+    facts->value = PercentValue();
+    facts->state = STATE_SYSTEM_READONLY;
+    return true;
+}
+
 LRESULT CPelProgress::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
+    case WM_GETOBJECT:
+        if (LRESULT object = AnswerAccessibleObject(m_hWnd, wParam, lParam))
+            return object;
+        break;
     case WM_PAINT:
         OnPaint();
         return 0;
@@ -136,6 +175,16 @@ void CPelProgress::Draw(HDC dc, const RECT& client)
                                       D2D1_ANTIALIAS_MODE_PER_PRIMITIVE);
         FillRounded(m_target.Get(), track, m_fill);
         m_target->PopAxisAlignedClip();
+    }
+    ComPtr<ID2D1SolidColorBrush> outline;
+    if (m_outline != CLR_NONE &&
+        SUCCEEDED(m_target->CreateSolidColorBrush(ToColorF(m_outline), outline.Receive()))) {
+        // The line is centred on its path: half a pixel inside the track keeps it within.
+        D2D1_ROUNDED_RECT edge = {D2D1_RECT_F{g.left + 0.5f, g.top + 0.5f, g.right - 0.5f,
+                                              g.bottom - 0.5f},
+                                  g.radiusX > 0.5f ? g.radiusX - 0.5f : 0.0f,
+                                  g.radiusY > 0.5f ? g.radiusY - 0.5f : 0.0f};
+        m_target->DrawRoundedRectangle(edge, outline.Get(), 1.0f);
     }
 
     HRESULT hr = m_target->EndDraw();

@@ -3,15 +3,21 @@
 // follows the track's rounding and whose right end is cut straight at the position.
 #pragma once
 
+#include "controls/Accessible.h"
 #include "framework/Handles.h"
 #include "framework/Wnd.h"
 
 #include <windows.h>
+#include <commctrl.h>
+
+#include <string>
 
 struct ID2D1Factory;
 struct ID2D1DCRenderTarget;
 
-class CPelProgress : public CWnd
+// To screen readers a progress bar named by its label (SetAccessibleLabels) whose value is
+// the whole percent filled ("42%"); a new value is announced.
+class CPelProgress : public CWnd, public CAccessibleSource
 {
 public:
     CPelProgress();
@@ -25,15 +31,22 @@ public:
     void SetBackgroundColor(COLORREF colour) { m_background = colour; }
     void SetTrackColor(COLORREF colour) { m_track = colour; }
     void SetFillColor(COLORREF colour) { m_fill = colour; }
+    // A one-pixel outline along the track; CLR_NONE (the default) draws none.
+    void SetOutlineColor(COLORREF colour) { m_outline = colour; }
     COLORREF GetBackgroundColor() const { return m_background; }
     COLORREF GetTrackColor() const { return m_track; }
     COLORREF GetFillColor() const { return m_fill; }
+    COLORREF GetOutlineColor() const { return m_outline; }
 
-    void SetPos(int position) { m_position = position; }
+    void SetPos(int position);
     int GetPos() const { return m_position; }
     // A maximum of 0 or less draws the track without fill.
-    void SetMaximum(int maximum) { m_maximum = maximum; }
+    void SetMaximum(int maximum);
     int GetMaximum() const { return m_maximum; }
+    // The filled part in whole percent with a percent sign, within 0% and 100%.
+    std::wstring PercentValue() const;
+
+    bool GetAccessibleFacts(long child, AccessibleFacts* facts) const override;
 
     // Only the width and height of the rectangle are used: the track is centred in the client.
     void SetTrackRect(const RECT& rect) { m_trackRect = rect; }
@@ -68,6 +81,7 @@ private:
     COLORREF m_background = 0;
     COLORREF m_track = 0;
     COLORREF m_fill = 0;
+    COLORREF m_outline = CLR_NONE;
     int m_position = 0;
     int m_maximum = 100;
     RECT m_trackRect = {};

@@ -25,9 +25,44 @@ void CPelSliderShowCtrl::PreSubclassWindow()
     ::SetTimer(m_hWnd, kAnimationTimer, kAnimationPeriodMs, nullptr);
 }
 
+bool CPelSliderShowCtrl::GetAccessibleFacts(long child, AccessibleFacts* facts) const
+{
+    if (child != CHILDID_SELF)
+        return false;
+    facts->role = ROLE_SYSTEM_GRAPHIC;
+    facts->state = STATE_SYSTEM_READONLY;
+    facts->defaultAction = kAccessibleActionJump;
+    if (m_slides.empty()) {
+        facts->name = std::wstring();
+        return true;
+    }
+    // The picture the last paint showed still (or pushed out, during a transition).
+    std::size_t shown = m_lastFrame.count > 0 ? m_lastFrame.draws[0].index : 0;
+    if (shown >= m_slides.size()) // a list replaced since that paint
+        shown = 0;
+    const std::wstring& title = m_slides[shown].title;
+    facts->name = !title.empty() ? title
+                                 : std::to_wstring(shown + 1) + L" / " +
+                                       std::to_wstring(m_slides.size());
+    return true;
+}
+
+bool CPelSliderShowCtrl::DoAccessibleDefaultAction(long child)
+{
+    if (child != CHILDID_SELF)
+        return false;
+    if (HWND parent = ::GetParent(m_hWnd))
+        ::PostMessageW(parent, WM_PEL_SLIDESHOW_CLICK, 0, 0);
+    return true;
+}
+
 LRESULT CPelSliderShowCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
+    case WM_GETOBJECT:
+        if (LRESULT object = AnswerAccessibleObject(m_hWnd, wParam, lParam))
+            return object;
+        break;
     case WM_CREATE: {
         LRESULT result = CWnd::WindowProc(msg, wParam, lParam);
         if (result != -1)

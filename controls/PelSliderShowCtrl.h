@@ -4,14 +4,17 @@
 // slide-show link; the cursor over the control is the hand.
 #pragma once
 
+#include "controls/Accessible.h"
 #include "controls/SlideShowMath.h"
 #include "framework/Wnd.h"
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
-// Sent (synchronously) to the parent on a left-button press, both parameters 0.
+// Sent (synchronously) to the parent on a left-button press, both parameters 0; posted for a
+// screen reader's default action.
 constexpr UINT WM_PEL_SLIDESHOW_CLICK = WM_USER + 250;
 
 // One picture of the show. The control does not own the bitmap: whoever loaded it keeps it
@@ -21,9 +24,12 @@ struct SlideRecord
     int width = 0;
     int height = 0;
     HBITMAP bitmap = nullptr;
+    std::wstring title; // what a screen reader calls the picture; may be empty
 };
 
-class CPelSliderShowCtrl : public CWnd
+// To screen readers a graphic named by the title of the picture shown (or by its place,
+// "2 / 3", when it has none); its default action opens the slide-show link as a click does.
+class CPelSliderShowCtrl : public CWnd, public CAccessibleSource
 {
 public:
     static constexpr UINT_PTR kAnimationTimer = 1;
@@ -53,12 +59,18 @@ public:
     // in the order but draw nothing.
     void ClearSlides() { m_slides.clear(); }
     void AddSlide(const SlideRecord& slide) { m_slides.push_back(slide); }
-    void AddSlide(HBITMAP bitmap, int width, int height) { m_slides.push_back({width, height, bitmap}); }
+    void AddSlide(HBITMAP bitmap, int width, int height, const std::wstring& title = {})
+    {
+        m_slides.push_back({width, height, bitmap, title});
+    }
     const std::vector<SlideRecord>& GetSlides() const { return m_slides; }
 
     // Tests: what the last paint drew (pictures and their positions).
     const SlideFrame& LastFrameForTesting() const { return m_lastFrame; }
     int PaintCountForTesting() const { return m_paints; }
+
+    bool GetAccessibleFacts(long child, AccessibleFacts* facts) const override;
+    bool DoAccessibleDefaultAction(long child) override;
 
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;

@@ -1,19 +1,22 @@
 // The label: a static dialog item that draws its own background and text in the theme's
-// colours and fonts. A label can act as a link (hand cursor, focus rectangle); its clicks
-// reach the parent as STN_CLICKED when the item has SS_NOTIFY.
+// colours and fonts. A label can act as a link (hand cursor, focus cue around its text, Enter
+// opens it); its clicks and Enter reach the parent as STN_CLICKED when the item has SS_NOTIFY.
 #pragma once
 
+#include "controls/Accessible.h"
 #include "framework/Controls.h"
 
 #include <string>
 
-class CPelStatic : public CStatic
+// To screen readers a label is static text, read-only; a link (SS_NOTIFY) is a link.
+class CPelStatic : public CStatic, public CAccessibleSource
 {
 public:
     CPelStatic();
     ~CPelStatic() override;
 
-    // Sets the text and the window text together. The owner invalidates after any setter.
+    // Sets the text and the window text together, and announces a new text as the new name.
+    // The owner invalidates after any setter.
     void SetText(const std::wstring& text);
     // Not owned. Without a font each drawing makes a 14-px Arial (linear DPI rule).
     void SetTextFont(HFONT font) { m_hFont = font; }
@@ -33,13 +36,17 @@ public:
 
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
     bool OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+    bool GetAccessibleFacts(long child, AccessibleFacts* facts) const override;
+    bool DoAccessibleDefaultAction(long child) override;
 
 protected:
     void PreSubclassWindow() override;
     // Draws the text into dc within rect; a subclass may draw it differently.
     virtual void DrawLabelText(HDC dc, const std::wstring& text, RECT* rect);
-    // Draws the whole item: background, text, focus rectangle of a focused link.
+    // Draws the whole item: background, text, focus cue of a focused link.
     virtual void DrawItem(const DRAWITEMSTRUCT& item);
+    // Where a focused link draws its cue: around its text, inside rc.
+    RECT FocusCueRect(HDC dc, const RECT& rc);
 
 private:
     std::wstring m_strText;

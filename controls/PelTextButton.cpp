@@ -1,7 +1,9 @@
 #include "controls/PelTextButton.h"
 
 #include "controls/Dpi.h"
+#include "controls/FocusCue.h"
 #include "controls/Palette.h"
+#include "framework/KeyboardCues.h"
 #include "framework/RunLog.h"
 
 #include <d2d1.h>
@@ -36,18 +38,18 @@ float MeasuredBlockHeight(IDWriteTextLayout* layout)
 } // namespace
 
 CPelTextButton::CPelTextButton()
-    : m_crBackground(Palette().WindowBackground),
-      m_crDisabled(Palette().AccentDisabled),
-      m_crNormal(Palette().Accent),
-      m_crHover(Palette().AccentHover),
-      m_crPressed(Palette().AccentDown),
-      m_crDisabledText(Palette().AccentDisabledText),
-      m_crNormalText(Palette().AccentText),
-      m_crHoverText(Palette().AccentText),
-      m_crPressedText(Palette().AccentText),
-      m_fRadiusX(static_cast<float>(ThemeConstants().buttonRadiusX)),
+    : m_fRadiusX(static_cast<float>(ThemeConstants().buttonRadiusX)),
       m_fRadiusY(static_cast<float>(ThemeConstants().buttonRadiusY))
 {
+    TakeThemeColors();
+}
+
+void CPelTextButton::TakeThemeColors()
+{
+    const ThemePalette& p = Palette();
+    SetColors(p.WindowBackground, p.AccentDisabled, p.Accent, p.AccentHover, p.AccentDown);
+    SetTextColors(p.AccentDisabledText, p.AccentText, p.AccentText, p.AccentText);
+    m_crOutline = p.ControlOutline;
 }
 
 CPelTextButton::~CPelTextButton()
@@ -57,7 +59,37 @@ CPelTextButton::~CPelTextButton()
 
 void CPelTextButton::SetButtonText(const std::wstring& text)
 {
+    const bool changed = text != m_strText;
     m_strText = text;
+    if (!m_hWnd)
+        return;
+    if (AccessibleWindowText(m_hWnd) != m_strText)
+        SetWindowText(m_strText.c_str());
+    if (changed)
+        NotifyAccessibleChange(m_hWnd, EVENT_OBJECT_NAMECHANGE);
+}
+
+bool CPelTextButton::GetAccessibleFacts(long child, AccessibleFacts* facts) const
+{
+    if (child != CHILDID_SELF)
+        return false;
+    facts->role = ROLE_SYSTEM_PUSHBUTTON;
+    facts->name = m_strText;
+    // The owner's flag greys the button even while the window itself is enabled.
+    if (!m_bEnabled)
+        facts->state = STATE_SYSTEM_UNAVAILABLE;
+    facts->defaultAction = kAccessibleActionPress;
+    return true;
+}
+
+bool CPelTextButton::DoAccessibleDefaultAction(long child)
+{
+    if (child != CHILDID_SELF)
+        return false;
+    // A greyed button ignores this as it ignores the mouse.
+    if (m_bEnabled && IsWindowEnabled())
+        CButtonClickCycle::PostClicked(m_hWnd);
+    return true;
 }
 
 void CPelTextButton::SetButtonEnabled(bool enabled)
@@ -65,11 +97,17 @@ void CPelTextButton::SetButtonEnabled(bool enabled)
     m_bHover = false;
     m_bTracking = false;
     m_click.Reset(m_hWnd);
+    // The window is disabled as well, so that it leaves the tab order, takes no key and
+    // reports itself disabled; the look stays the button's own.
+    if (m_hWnd && (::IsWindowEnabled(m_hWnd) != FALSE) != enabled)
+        ::EnableWindow(m_hWnd, enabled ? TRUE : FALSE);
     if (m_bEnabled == enabled)
         return;
     m_bEnabled = enabled;
-    if (m_hWnd)
+    if (m_hWnd) {
         Redraw();
+        NotifyAccessibleChange(m_hWnd, EVENT_OBJECT_STATECHANGE);
+    }
 }
 
 void CPelTextButton::SetColors(COLORREF background, COLORREF disabled, COLORREF normal,
@@ -197,6 +235,15 @@ void CPelTextButton::Paint()
         GetShapeRadii(width, height, &shape.radiusX, &shape.radiusY);
         brush->SetColor(ToD2DColor(StateColor()));
         m_renderTarget->FillRoundedRectangle(&shape, brush.Get());
+        if (m_crOutline != CLR_NONE) {
+            // One pixel wide along the inside of the edge (the line is centred on its path);
+            // a disabled button's outline is grey like its text.
+            D2D1_ROUNDED_RECT edge = {{0.5f, 0.5f, width - 0.5f, height - 0.5f},
+                                      std::max(0.0f, shape.radiusX - 0.5f),
+                                      std::max(0.0f, shape.radiusY - 0.5f)};
+            brush->SetColor(ToD2DColor(m_bEnabled ? m_crOutline : m_crDisabledText));
+            m_renderTarget->DrawRoundedRectangle(&edge, brush.Get(), 1.0f, nullptr);
+        }
 
         ComPtr<IDWriteTextLayout> layout;
         if (!m_strText.empty() &&
@@ -215,6 +262,12 @@ void CPelTextButton::Paint()
     // The brush belongs to the target: let it go before a lost target is dropped.
     brush.Reset();
     OnEndDraw(m_renderTarget->EndDraw(nullptr, nullptr));
+    if (m_bEnabled && ShowsFocusCue(m_hWnd)) {
+        // Inset as the system's push buttons have it, clear of the rounded corners.
+        RECT cue = client;
+        ::InflateRect(&cue, -3, -3);
+        DrawFocusCue(dc, cue, Palette().AccentFocusCue);
+    }
 }
 
 void CPelTextButton::Redraw()
@@ -258,6 +311,10 @@ LRESULT CPelTextButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     LRESULT result = 0;
     switch (msg) {
+    case WM_GETOBJECT:
+        if (LRESULT object = AnswerAccessibleObject(m_hWnd, wParam, lParam))
+            return object;
+        break;
     case WM_PAINT:
         Paint();
         return 0;
@@ -286,6 +343,11 @@ LRESULT CPelTextButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         m_bHover = false;
         Redraw();
         return 0;
+    case WM_SYSCOLORCHANGE:
+        // The palette has been assigned again (a high-contrast switch, for one).
+        TakeThemeColors();
+        Invalidate(FALSE);
+        break;
     case WM_CAPTURECHANGED:
         // Capture taken away while held: the press cannot end in a release we see.
         m_click.CaptureChanged(m_hWnd, reinterpret_cast<HWND>(lParam));
@@ -300,8 +362,10 @@ LRESULT CPelTextButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case BM_SETCHECK:
     case BM_SETSTYLE:
     case WM_UPDATEUISTATE:
+        if (msg == WM_UPDATEUISTATE)
+            FollowUiStateUpdate(m_hWnd, wParam);
         // The system button draws its own face straight into a DC for these; paint ours
-        // over it again.
+        // over it again (with the focus cue as the focus and the UI state now have it).
         result = CButton::WindowProc(msg, wParam, lParam);
         Invalidate(FALSE);
         return result;

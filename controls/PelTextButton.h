@@ -1,11 +1,15 @@
 // The text button: an accent-coloured rounded rectangle with centred, word-wrapped text,
 // drawn with Direct2D and DirectWrite. The panels use it for their main actions; it can be
-// disabled by its owner (SetButtonEnabled), which greys it and makes it ignore the mouse.
+// disabled by its owner (SetButtonEnabled), which greys it and makes it ignore the mouse and
+// the keyboard. Space presses it while it has the focus.
 #pragma once
 
+#include "controls/Accessible.h"
 #include "controls/ButtonClickCycle.h"
 #include "framework/Controls.h"
 #include "framework/Handles.h"
+
+#include <commctrl.h>
 
 #include <string>
 
@@ -14,23 +18,31 @@ struct ID2D1Factory;
 struct IDWriteFactory;
 struct IDWriteTextFormat;
 
-class CPelTextButton : public CButton
+// To screen readers a push button named by its text.
+class CPelTextButton : public CButton, public CAccessibleSource
 {
 public:
     // Colours and corner radii start from the theme (palette and scaled constants as they
-    // are when the button is constructed).
+    // are when the button is constructed); the colours follow the palette again at each
+    // WM_SYSCOLORCHANGE.
     CPelTextButton();
     ~CPelTextButton() override;
 
-    // Replaces the text; the owner repaints.
+    // Replaces the text and the window text, so that what reads the window (a screen
+    // reader, the system's proxy) finds the text shown; the owner repaints.
     void SetButtonText(const std::wstring& text);
-    // Clears every transient state, sets the flag and, when it changed, repaints at once.
+    // Clears every transient state, sets the flag and the window's enabled state and, when
+    // the flag changed, repaints at once.
     void SetButtonEnabled(bool enabled);
 
     // Shape colours by state and the fill around the shape.
     void SetColors(COLORREF background, COLORREF disabled, COLORREF normal, COLORREF hover,
                    COLORREF pressed);
     void SetTextColors(COLORREF disabled, COLORREF normal, COLORREF hover, COLORREF pressed);
+    // A one-pixel outline along the shape (grey like the text while disabled); CLR_NONE
+    // draws none.
+    void SetOutlineColor(COLORREF colour) { m_crOutline = colour; }
+    COLORREF GetOutlineColor() const { return m_crOutline; }
     void SetCornerRadius(float radiusX, float radiusY);
 
     // State, for the owner and for tests.
@@ -69,8 +81,12 @@ public:
 
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
     bool PreTranslateMessage(MSG* msg) override;
+    bool GetAccessibleFacts(long child, AccessibleFacts* facts) const override;
+    bool DoAccessibleDefaultAction(long child) override;
 
 private:
+    // All colours from the palette as it is now.
+    void TakeThemeColors();
     bool CreateDeviceResources();
     void ReleaseDeviceResources();
     void Paint();
@@ -88,6 +104,7 @@ private:
     COLORREF m_crNormalText;
     COLORREF m_crHoverText;
     COLORREF m_crPressedText;
+    COLORREF m_crOutline;
     std::wstring m_strText;
     bool m_bEnabled = true;
     bool m_bHover = false;

@@ -3,6 +3,7 @@
 #include "config/InstallConfig.h"
 #include "engine/HttpTransfer.h"
 #include "config/Sha256Text.h"
+#include "engine/DownloadCleanup.h"
 #include "engine/RetryRules.h"
 #include "engine/Sha256.h"
 #include "engine/TransferLog.h"
@@ -154,9 +155,11 @@ int CheckClientVersion(CInstallConfig& config)
         const std::wstring path = config.GetDownloadPath(L"version.xml");
         // An error page, or a document cut off by a broken connection, must not be read as
         // the server's answer: only a whole 2xx body counts as fetched.
-        if (!DownloadToFilePath(config.m_manifest.versionCheckUrl, path, GetTransferLimits().versionAttempts))
-            return kDecisionVersionDocumentUnavailable;
-        if (!config.ReadVersionDocument(path))
+        const bool read =
+            DownloadToFilePath(config.m_manifest.versionCheckUrl, path, GetTransferLimits().versionAttempts) &&
+            config.ReadVersionDocument(path);
+        RemoveVersionDocumentCopy(path);
+        if (!read)
             return kDecisionVersionDocumentUnavailable;
     } catch (const std::exception&) {
         // Out of memory while building paths or reading: the server's answer is not known.

@@ -25,9 +25,9 @@ constexpr int kDecisionVersionDocumentUnavailable = 4;
 
 // The start decision for this run. A standalone build decides from the manifest alone,
 // without any request. A web build fetches the version document from the manifest's
-// version check URL into GetDownloadPath("version.xml") (the file stays there), reads it
-// into the model and decides; 4 when the document did not arrive whole from a 2xx answer
-// or is not a well-formed file.
+// version check URL into GetDownloadPath("version.xml"), reads it into the model, removes
+// the file whatever came of it (RemoveVersionDocumentCopy) and decides; 4 when the
+// document did not arrive whole from a 2xx answer or is not a well-formed file.
 int CheckClientVersion(CInstallConfig& config);
 
 // Downloads the current installer from the version document's patch install URL when the

@@ -3,6 +3,7 @@
 #include "config/InstallConfig.h"
 #include "config/RegistryKey.h"
 #include "config/UITextFormat.h"
+#include "engine/DownloadCleanup.h"
 #include "engine/HttpTransfer.h"
 #include "engine/InstallStatus.h"
 #include "engine/PackageInstaller.h"
@@ -169,18 +170,20 @@ void CInstallWorker::BuildInstallItems()
         if (IsPrerequisiteInstalled(dependency.name))
             continue;
         AddItem({dependency.name, dependency.fullUrl, config.GetDownloadPath(dependency.name),
-                 dependency.installCommandLine, dependency.sha256},
+                 dependency.installCommandLine, dependency.sha256, 0, InstallItemKind::Prerequisite},
                 kPrerequisiteWeight, kPrerequisiteWeight);
     }
 
     const ComponentInfo& main = manifest.mainComponent;
     std::wstring url = ClientKeyExists(manifest.registry) ? main.patchUrl : std::wstring();
     std::wstring sha256 = main.patchSha256;
+    InstallItemKind kind = InstallItemKind::PatchPackage;
     if (url.empty()) {
         url = main.fullUrl;
         sha256 = main.fullSha256;
+        kind = InstallItemKind::FullPackage;
     }
-    AddItem({main.name, url, config.GetMainPackagePath(), std::wstring(), sha256}, kPackageWeight,
+    AddItem({main.name, url, config.GetMainPackagePath(), std::wstring(), sha256, 0, kind}, kPackageWeight,
             kPackageWeight);
 
     const int language = config.m_uiStrings.m_nLanguageId;
@@ -210,7 +213,8 @@ void CInstallWorker::AddLanguagePackItem(int langId)
                                    [langId](const LanguagePackInfo& p) { return p.langId == langId; });
     if (pack == packs.end())
         return;
-    AddItem({pack->name, pack->fullUrl, config.GetLanguagePackPath(langId), L"/s", pack->sha256},
+    AddItem({pack->name, pack->fullUrl, config.GetLanguagePackPath(langId), L"/s", pack->sha256, 0,
+             InstallItemKind::LanguagePack, langId},
             kLanguageWeight, kLanguageWeight);
 }
 
@@ -227,8 +231,10 @@ void CInstallWorker::RunWorker()
     } else if (status.GetState() != Cancelling) {
         if (m_state.failureKind == kFailureServerUnusable) {
             const std::wstring text =
-                config.m_uiStrings.GetUIString(IDS_ERR_CONNECT_DOWNLOAD_SERVER);
-            RunMessageBox(nullptr, text, config.m_manifest.shortName, MB_ICONERROR, IDOK);
+                config.IsManifestRead()
+                    ? config.m_uiStrings.GetUIString(IDS_ERR_CONNECT_DOWNLOAD_SERVER)
+                    : config.DamagedInstallerText();
+            RunMessageBox(nullptr, text, config.MessageCaption(), MB_ICONERROR, IDOK);
         }
         status.SetStatus(Failed, -1, 0);
     }
@@ -236,6 +242,7 @@ void CInstallWorker::RunWorker()
     if (status.GetState() == Cancelling)
         status.SetStatus(Cancelled, -1, 0);
     const uint32_t state = status.GetState();
+    RemoveRunDownloads(config, m_fetchedPaths, state == Finished);
     LogLine(std::wstring(L"Installation ") +
             (state == Finished ? L"Finished" : state == Cancelled ? L"Cancelled" : L"Failed"));
 }
@@ -243,12 +250,20 @@ void CInstallWorker::RunWorker()
 bool CInstallWorker::RecheckVersion()
 {
     CInstallConfig& config = TheInstallConfig();
+    // Without a complete manifest there is no server to ask, and nothing to install.
+    if (!config.IsManifestRead()) {
+        LogLine(L"Recheck: the manifest was not read; the server is not asked");
+        m_state.failureKind = kFailureServerUnusable;
+        return false;
+    }
     if (!config.m_manifest.standalone) {
         const std::wstring path = config.GetDownloadPath(L"version.xml");
         CDownloadJob job(config.m_manifest.versionCheckUrl, path);
         job.SetMaxAttempts(GetTransferLimits().versionAttempts);
-        if (path.empty() || job.Run(this, [](const DownloadStatusInfo&) {}) == 0 ||
-            !config.ReadVersionDocument(path)) {
+        const bool read = !path.empty() && job.Run(this, [](const DownloadStatusInfo&) {}) != 0 &&
+                          config.ReadVersionDocument(path);
+        RemoveVersionDocumentCopy(path);
+        if (!read) {
             m_state.failureKind = kFailureServerUnusable;
             return false;
         }
@@ -285,6 +300,7 @@ bool CInstallWorker::DownloadItems()
             return false;
         int32_t shown = 0;
         bool waiting = false;
+        m_fetchedPaths.push_back(item.localPath);
         CDownloadJob job(item.url, item.localPath);
         job.SetExpectedSha256(item.sha256);
         const uint32_t result = job.Run(this, [&](const DownloadStatusInfo& info) {

@@ -70,6 +70,9 @@ private:
     void AddItem(InstallItem item, uint32_t downloadWeight, uint32_t installWeight);
 
     std::vector<InstallItem> m_items;
+    // The local paths of the download jobs this run started: whatever is at them (the
+    // file, its .partial and .resume) is this run's, and goes when the run ends.
+    std::vector<std::wstring> m_fetchedPaths;
     std::vector<uint32_t> m_downloadWeights;
     std::vector<uint32_t> m_installWeights;
     InstallerProgressState m_state;

@@ -59,6 +59,18 @@ void DisableLog();
 // Installs a package; an empty command line is passed as none at all.
 UINT InstallProduct(const std::wstring& packagePath, const std::wstring& commandLine);
 
+// What a package file says it is: its ProductCode and ProductVersion properties.
+struct PackageIdentity
+{
+    std::wstring productCode;
+    std::wstring productVersion;
+};
+
+// Reads the identity from the package's Property table (the database opened read-only,
+// nothing installed, no machine state looked at). Returns the service's result;
+// ERROR_SUCCESS when the table was read, a property it lacks being left empty.
+UINT ReadPackageIdentity(const std::wstring& packagePath, PackageIdentity& identity);
+
 // ERROR_SUCCESS and ERROR_SUCCESS_REBOOT_REQUIRED (3010) are success.
 inline bool IsInstallSuccess(UINT result)
 {

@@ -2,6 +2,7 @@
 
 #include "config/InstallConfig.h"
 #include "engine/MsiService.h"
+#include "engine/Prerequisites.h"
 #include "engine/ProgramTrust.h"
 #include "engine/RunOutcome.h"
 #include "framework/Handles.h"
@@ -10,6 +11,7 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -60,6 +62,57 @@ std::wstring FileStem(const std::wstring& path)
     return dot == std::wstring::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
+// What a setup program's exit code says. Setup programs report success in
+// several codes; any other code is logged, and what the program was to
+// install decides whether the item failed.
+const wchar_t* SetupExitMeaning(DWORD code)
+{
+    switch (code) {
+    case ERROR_SUCCESS:
+        return L"success";
+    case ERROR_PRODUCT_VERSION:
+        return L"success: another version is there already";
+    case ERROR_SUCCESS_REBOOT_INITIATED:
+        return L"success: restart started";
+    case ERROR_SUCCESS_REBOOT_REQUIRED:
+        return L"success: restart needed";
+    default:
+        return L"not a success code; what is installed afterwards decides";
+    }
+}
+
+// The item as the run log names it when it fails.
+std::wstring ItemTitle(const InstallItem& item)
+{
+    switch (item.kind) {
+    case InstallItemKind::Prerequisite:
+        return L"Prerequisite " + item.name;
+    case InstallItemKind::LanguagePack:
+        return L"Language pack " + std::to_wstring(item.langId) + L" (" + FileName(item.localPath) + L")";
+    default:
+        return L"Package " + FileName(item.localPath);
+    }
+}
+
+bool EqualIgnoringCase(const std::wstring& a, const std::wstring& b)
+{
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                TRUE) == CSTR_EQUAL;
+}
+
+// The version the main package should carry, and where that version comes from.
+std::wstring ExpectedPackageVersion(const InstallItem& item, std::wstring& source)
+{
+    const ManifestInfo& manifest = TheInstallConfig().m_manifest;
+    if (manifest.standalone) {
+        source = L"the manifest's standalone_version";
+        return manifest.standaloneVersion;
+    }
+    const bool patch = item.kind == InstallItemKind::PatchPackage;
+    source = patch ? L"the version document's patch_install version" : L"the version document's fresh_install version";
+    return patch ? manifest.patchInstall.productVersion : manifest.freshInstall.productVersion;
+}
+
 void WriteInstallFailure(UINT result)
 {
     wchar_t line[96];
@@ -74,7 +127,9 @@ bool InstallPackage(InstallerProgressState& state, const InstallItem& item)
 {
     if (HasExtension(item.localPath, L".exe")) {
         // A program that nothing vouches for is not started, and the
-        // installation fails; one that runs and fails does not stop it.
+        // installation fails, as it does when the program cannot be started
+        // (the file is no program). One that runs is judged by what it
+        // installed, not by its exit code.
         const CFileHandle held = HoldProgramFile(item.localPath);
         std::wstring reason;
         bool trusted = MayRunSetupProgram(item, reason);
@@ -87,8 +142,11 @@ bool InstallPackage(InstallerProgressState& state, const InstallItem& item)
         TraceLine(L"TRACE_DEBUG: setup program " + reason + L"\r\n");
         if (!trusted)
             return false;
-        RunSetupProgram(item);
-        return true;
+        if (!RunSetupProgram(item)) {
+            LogLine(ItemTitle(item) + L": its setup program did not start; the installation fails");
+            return false;
+        }
+        return IsSetupResultInstalled(item);
     }
     if (HasExtension(item.localPath, L".msi"))
         return InstallMsiPackage(state, item);
@@ -128,7 +186,8 @@ bool RunSetupProgram(const InstallItem& item)
     // then tells the caller of the installer to restart.
     DWORD exitCode = 0;
     if (GetExitCodeProcess(process.Get(), &exitCode)) {
-        LogLine(L"Setup program " + FileName(item.localPath) + L": exit code " + CodeText(exitCode));
+        LogLine(L"Setup program " + FileName(item.localPath) + L": exit code " + CodeText(exitCode) + L" (" +
+                SetupExitMeaning(exitCode) + L")");
         NoteRestartRequest(exitCode);
     } else {
         LogLine(L"Setup program " + FileName(item.localPath) + L": exit code unknown (error " +
@@ -139,8 +198,63 @@ bool RunSetupProgram(const InstallItem& item)
 
 void NoteRestartRequest(DWORD resultCode)
 {
-    if (resultCode == ERROR_SUCCESS_REBOOT_REQUIRED)
+    if (resultCode == ERROR_SUCCESS_REBOOT_REQUIRED || resultCode == ERROR_SUCCESS_REBOOT_INITIATED)
         NoteRebootRequired();
+}
+
+bool IsSetupResultInstalled(const InstallItem& item)
+{
+    if (item.kind == InstallItemKind::Prerequisite) {
+        const PrerequisiteState state = DetectPrerequisite(item.name);
+        if (state == PrerequisiteState::Missing) {
+            LogLine(ItemTitle(item) + L": still missing after its setup program ran; the installation fails");
+            return false;
+        }
+        LogLine(ItemTitle(item) + (state == PrerequisiteState::Present
+                                       ? L": found after its setup program ran"
+                                       : L": no detector for it; counted as installed as its program ran"));
+        return true;
+    }
+    if (item.kind == InstallItemKind::LanguagePack) {
+        const std::vector<int> installed = TheInstallConfig().GetInstalledLanguagePacks();
+        if (std::find(installed.begin(), installed.end(), item.langId) == installed.end()) {
+            LogLine(ItemTitle(item) + L": not among the installed language packs after its setup program "
+                                      L"ran; the installation fails");
+            return false;
+        }
+        LogLine(ItemTitle(item) + L": installed");
+    }
+    return true;
+}
+
+bool IsExpectedPackage(const InstallItem& item)
+{
+    if (item.kind != InstallItemKind::FullPackage && item.kind != InstallItemKind::PatchPackage)
+        return true;
+    const std::wstring& productCode = TheInstallConfig().m_manifest.productCode;
+    const std::wstring name = FileName(item.localPath);
+    MsiService::PackageIdentity identity;
+    const UINT read = MsiService::ReadPackageIdentity(item.localPath, identity);
+    if (read != ERROR_SUCCESS) {
+        LogLine(L"Windows Installer package " + name + L": its properties cannot be read (error " +
+                CodeText(read) + L"); Windows Installer judges it");
+        return true;
+    }
+    if (!productCode.empty() && !EqualIgnoringCase(identity.productCode, productCode)) {
+        LogLine(L"Windows Installer package " + name + L": ProductCode " + identity.productCode +
+                L" is not the manifest's product_code " + productCode +
+                L": another product's package, refused like a failed download");
+        return false;
+    }
+    std::wstring source;
+    const std::wstring expected = ExpectedPackageVersion(item, source);
+    LogLine(L"Windows Installer package " + name + L": ProductCode " + identity.productCode + L", ProductVersion " +
+            identity.productVersion +
+            (expected.empty()                     ? L"; " + source + L" is not given"
+             : identity.productVersion == expected ? L", as " + source + L" says"
+                                                   : L", but " + source + L" is " + expected +
+                                                         L" (noted only; the package is installed)"));
+    return true;
 }
 
 MsiCommandLineInputs MsiCommandLineInputsFromConfig()
@@ -209,5 +323,9 @@ UINT RunMsiInstallation(InstallerProgressState& state, const InstallItem& item)
 
 bool InstallMsiPackage(InstallerProgressState& state, const InstallItem& item)
 {
+    if (!IsExpectedPackage(item)) {
+        state.failureKind = kFailureServerUnusable;
+        return false;
+    }
     return MsiService::IsInstallSuccess(RunMsiInstallation(state, item));
 }

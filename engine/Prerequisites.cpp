@@ -86,16 +86,24 @@ const std::unordered_map<std::string, PrerequisiteDetector>& PrerequisiteDetecto
 // Built with the other process-wide objects, before start-up runs.
 [[maybe_unused]] static const auto& g_prerequisiteDetectorsAtStart = PrerequisiteDetectors();
 
-bool IsPrerequisiteInstalled(const std::wstring& name)
+PrerequisiteState DetectPrerequisite(const std::wstring& name)
 {
     std::string narrow;
     const auto& detectors = PrerequisiteDetectors();
     const auto found = NarrowExactly(name, narrow) ? detectors.find(narrow) : detectors.end();
-    if (found == detectors.end()) {
+    if (found == detectors.end())
+        return PrerequisiteState::Unknown;
+    return found->second() ? PrerequisiteState::Present : PrerequisiteState::Missing;
+}
+
+bool IsPrerequisiteInstalled(const std::wstring& name)
+{
+    const PrerequisiteState state = DetectPrerequisite(name);
+    if (state == PrerequisiteState::Unknown) {
         LogLine(L"Prerequisite " + name + L": not a known one, to be installed");
         return false;
     }
-    const bool present = found->second();
+    const bool present = state == PrerequisiteState::Present;
     LogLine(L"Prerequisite " + name + (present ? L": present, not installed again" : L": missing, to be installed"));
     return present;
 }

@@ -16,6 +16,11 @@ const std::unordered_map<std::string, PrerequisiteDetector>& PrerequisiteDetecto
 // True when the named prerequisite is known and its detector finds it.
 bool IsPrerequisiteInstalled(const std::wstring& name);
 
+// What the detector of the named prerequisite finds, without writing to the run log;
+// Unknown when the name has no detector.
+enum class PrerequisiteState { Unknown, Present, Missing };
+PrerequisiteState DetectPrerequisite(const std::wstring& name);
+
 // A "pv" version other than "0.0.0.0" under the 32-bit machine key or the
 // user key of the Edge update client of the WebView2 runtime.
 bool IsWebView2Installed();

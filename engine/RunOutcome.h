@@ -33,8 +33,8 @@ bool IsRunOutcomeReported();
 // The reported outcome; success when nothing was reported.
 DWORD GetRunOutcome();
 
-// Set when a package or setup program asked for a restart (3010); a successful run then
-// reports 3010 instead of 0.
+// Set when a package or setup program asked for a restart (3010, or 1641 from a setup
+// program that started one itself); a successful run then reports 3010 instead of 0.
 void NoteRebootRequired();
 bool IsRebootRequired();
 

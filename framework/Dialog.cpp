@@ -1,5 +1,6 @@
 #include "framework/Dialog.h"
 
+#include "framework/KeyboardCues.h"
 #include "framework/RunLog.h"
 
 CDialog::CDialog(UINT templateId, HWND parent) : m_nIDTemplate(templateId), m_hParent(parent) {}
@@ -82,8 +83,19 @@ void CDialog::RunModalLoop()
             ::PostQuitMessage(static_cast<int>(msg.wParam));
             break;
         }
+        // The dialog manager shows focus cues from the first key that moves the focus; the
+        // loop says so itself, so that they show wherever the UI state is not passed on.
+        if (m_hWnd && (msg.hwnd == m_hWnd || ::IsChild(m_hWnd, msg.hwnd)) &&
+            IsFocusNavigationKey(msg))
+            ShowFocusCues(m_hWnd);
+        // A key still queued for a control whose panel has been hidden since (a key may
+        // switch the panel) is no dialog key any more: moving on or matching mnemonics from
+        // a place that is not shown leads nowhere, and the control alone gets it.
+        const bool keyForHidden = msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST &&
+                                  msg.hwnd != m_hWnd && !::IsWindowVisible(::GetParent(msg.hwnd));
         // Messages sent while waiting may have destroyed the dialog already.
-        if (m_hWnd && (WalkPreTranslateTree(m_hWnd, &msg) || ::IsDialogMessageW(m_hWnd, &msg)))
+        if (m_hWnd && (WalkPreTranslateTree(m_hWnd, &msg) ||
+                       (!keyForHidden && ::IsDialogMessageW(m_hWnd, &msg))))
             continue;
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
@@ -106,6 +118,9 @@ LRESULT CDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     switch (msg) {
     case WM_INITDIALOG:
         return OnInitDialog();
+    case WM_NCDESTROY:
+        ForgetFocusCues(m_hWnd);
+        break;
     case WM_COMMAND:
         if (HIWORD(wParam) == BN_CLICKED) {
             if (LOWORD(wParam) == IDOK) {

@@ -27,6 +27,21 @@ void CGuidePanel::ApplyTexts() {}
 
 bool CGuidePanel::CanClose() { return true; }
 
+int CGuidePanel::DefaultButtonId() const { return 0; }
+
+bool CGuidePanel::PressDefaultButton()
+{
+    const int id = DefaultButtonId();
+    HWND button = id && m_hWnd ? GetDlgItem(id) : nullptr;
+    if (!button || !::IsWindowVisible(button) || !::IsWindowEnabled(button))
+        return false;
+    SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    return true;
+}
+
+// The background and the panel's own drawing read the palette as they paint.
+void CGuidePanel::ApplyPalette() {}
+
 BOOL CGuidePanel::OnInitDialog()
 {
     CDialog::OnInitDialog();
@@ -136,6 +151,9 @@ LRESULT CGuidePanel::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         LayoutControls(client);
         return result;
     }
+    case WM_SYSCOLORCHANGE:
+        ApplyPalette();
+        break;
     }
     return CDialog::WindowProc(msg, wParam, lParam);
 }

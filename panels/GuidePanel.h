@@ -26,6 +26,15 @@ public:
     virtual void ApplyTexts();
     // The user asked to close the main window while this panel is shown.
     virtual bool CanClose();
+    // The id of the panel's default button, which Enter presses wherever the focus is in
+    // the panel (unless the focused control takes Enter itself); 0 for none.
+    virtual int DefaultButtonId() const;
+    // Presses the default button as a click would, when it is shown and enabled; false when
+    // nothing was pressed.
+    bool PressDefaultButton();
+    // Gives the panel's controls their colours from the palette: at initialisation and again
+    // whenever the system's colours change (WM_SYSCOLORCHANGE, passed on by the main window).
+    virtual void ApplyPalette();
 
     // Shows the panel after this one; false when the parent is not the main dialog or there
     // is no next panel.

@@ -19,6 +19,12 @@ constexpr std::size_t kBrowseFullPathChars = 261;
 // Whether text and its terminator fit a buffer of bufferChars characters.
 bool FitsFolderBuffer(const std::wstring& text, std::size_t bufferChars);
 
+// Everywhere below, a slash separates components as a backslash does ("C:/Apps" is the
+// absolute path "C:\Apps"), as Windows reads paths.
+
+// The path with every slash turned into a backslash.
+std::wstring WithBackslashes(std::wstring path);
+
 // Install drops one final backslash, whatever stands before it ("C:\" becomes "C:").
 std::wstring DropFinalBackslash(const std::wstring& path);
 
@@ -37,7 +43,8 @@ bool IsDriveRelativePath(const std::wstring& path);
 bool IsFixedFolderPath(const std::wstring& path);
 
 // The accumulated paths created one after the other when the folder does not exist, in
-// order. Components are the parts between backslashes, empty ones skipped. A network path
+// order, joined with backslashes. Components are the parts between backslashes, empty ones
+// skipped. A network path
 // (two leading backslashes) starts from "\\server" without creating it; a path that begins
 // with one backslash keeps it. Paths that end with a colon (a drive) are left out: a drive is
 // never created.
@@ -56,7 +63,8 @@ struct FolderSystem
 
 // Install's check of the folder text, after its final backslash was dropped: refuses texts
 // that are too long or not a fixed place, creates the missing components, and answers true
-// only when the path is an existing folder afterwards (a drive "C:" is checked as "C:\").
+// only when the path is an existing folder afterwards (a drive "C:" is checked as "C:\"). The
+// file system is asked about the path with backslashes only.
 // A path that names a file, or whose server or drive is missing, is refused rather than
 // reported as a usable folder.
 bool PrepareInstallFolder(const std::wstring& path, const FolderSystem& fileSystem);

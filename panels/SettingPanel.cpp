@@ -13,11 +13,11 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <vector>
 
 namespace {
 
-// The licence link's own colour; no palette entry has it.
 constexpr UINT kLabelBottomFormat = DT_SINGLELINE | DT_WORDBREAK | DT_BOTTOM;
 constexpr UINT kLabelRightFormat = DT_SINGLELINE | DT_WORDBREAK | DT_VCENTER | DT_RIGHT;
 
@@ -85,15 +85,12 @@ BOOL CSettingPanel::OnInitDialog()
 
 void CSettingPanel::InitControls()
 {
-    const ThemePalette& palette = Palette();
-    const COLORREF background = palette.WindowBackground;
     HMODULE module = GetImageModule();
 
     m_btnInstall.SubclassDlgItem(IDC_INSTALL_BUTTON, m_hWnd);
     m_btnInstall.SetButtonText(Text(IDS_INSTALL));
 
     m_btnLicense.SubclassDlgItem(IDC_LICENSE_CHECK, m_hWnd);
-    m_btnLicense.SetColorsAndText(background, background, background, background, L"");
 
     struct LabelSetup
     {
@@ -101,53 +98,98 @@ void CSettingPanel::InitControls()
         UINT id;
         const UIStringKey* key;
         HFONT font;
-        COLORREF color;
         UINT format;
         bool link;
     };
     const LabelSetup labels[] = {
         {&m_stcLicenseText, IDC_LICENSE_TEXT, &IDS_ACCEPT_LICENSE_TERMS, TextFont(),
-         palette.LabelText, kLabelBottomFormat, false},
-        {&m_stcLicenseLink, IDC_LICENSE_LINK, &IDS_LINK_LICENSE_TERMS, LinkFont(), palette.LinkText,
+         kLabelBottomFormat, false},
+        {&m_stcLicenseLink, IDC_LICENSE_LINK, &IDS_LINK_LICENSE_TERMS, LinkFont(),
          kLabelBottomFormat, true},
         {&m_stcSettings, IDC_SETTINGS_HEADING, &IDS_INSTALL_SETTINGS, TextFont(),
-         palette.LabelText, kLabelBottomFormat | DT_RIGHT, false},
-        {&m_stcLanguage, IDC_LANGUAGE_LABEL, &IDS_SELECT_LANG, TextFont(), palette.LabelText,
-         kLabelRightFormat, true},
-        {&m_stcFolder, IDC_FOLDER_LABEL, &IDS_INSTALL_FOLDER, TextFont(), palette.LabelText,
-         kLabelRightFormat, true},
+         kLabelBottomFormat | DT_RIGHT, false},
+        {&m_stcLanguage, IDC_LANGUAGE_LABEL, &IDS_SELECT_LANG, TextFont(), kLabelRightFormat,
+         true},
+        {&m_stcFolder, IDC_FOLDER_LABEL, &IDS_INSTALL_FOLDER, TextFont(), kLabelRightFormat,
+         true},
     };
     for (const LabelSetup& setup : labels) {
         setup.label->SubclassDlgItem(setup.id, m_hWnd);
         setup.label->SetTextFont(setup.font);
-        setup.label->SetTextColor(setup.color);
-        setup.label->SetBackgroundColor(background);
         setup.label->SetTextFormat(setup.format);
         setup.label->SetLink(setup.link);
         setup.label->SetText(Text(*setup.key));
     }
 
     m_btnToggle.SubclassDlgItem(IDC_SETTINGS_TOGGLE, m_hWnd);
-    m_btnToggle.SetColorsAndText(background, background, background, background, L"");
 
     // The arrow picture comes from the same module as the panel's other pictures.
     m_cmbLanguage.SetResourceModule(module);
     m_cmbLanguage.SubclassDlgItem(IDC_LANGUAGE_COMBO, m_hWnd);
     m_cmbLanguage.SetReadOnly(true);
-    m_cmbLanguage.SetBackgroundColor(palette.FieldBackground);
-    m_cmbLanguage.SetBorderColor(palette.FieldBackground);
-    m_cmbLanguage.SetArrowBackgroundColor(palette.FieldButtonBackground);
     m_cmbLanguage.SetFont(TextFont());
     m_cmbLanguage.SetListFont(TextFont());
     m_cmbLanguage.SetItemHeight(-1, LanguageItemHeight());
 
     m_edtFolder.SubclassDlgItem(IDC_FOLDER_EDIT, m_hWnd);
-    m_edtFolder.SetBackgroundColor(palette.FieldBackground);
-    m_edtFolder.SetBorderColor(palette.FieldBackground);
-
     m_btnBrowse.SubclassDlgItem(IDC_BROWSE_BUTTON, m_hWnd);
+
+    // What screen readers call the controls: the check box reads the sentence beside it, the
+    // toggle the heading it unfolds, each field its label, and "..." what it does.
+    m_btnLicense.SetKind(CPelButton::Kind::CheckBox);
+    m_btnLicense.SetAccessibleLabels({m_stcLicenseText.m_hWnd, m_stcLicenseLink.m_hWnd});
+    m_btnToggle.SetKind(CPelButton::Kind::Toggle);
+    m_btnToggle.SetAccessibleLabels({m_stcSettings.m_hWnd});
+    m_cmbLanguage.SetAccessibleLabels({m_stcLanguage.m_hWnd});
+    m_edtFolder.SetAccessibleLabels({m_stcFolder.m_hWnd});
+    m_btnBrowse.SetAccessibleName(Text(IDS_BROWSE_DEST_FOLDER));
+    ApplyPalette();
+}
+
+void CSettingPanel::ApplyPalette()
+{
+    const ThemePalette& palette = Palette();
+    const COLORREF background = palette.WindowBackground;
+    // New colours drop a button's picture: the check box and the toggle get theirs back.
+    m_btnLicense.SetColorsAndText(background, background, background, background, L"");
+    m_btnToggle.SetColorsAndText(background, background, background, background, L"");
+    if (m_checkImage)
+        m_btnLicense.SetButtonImage(*m_checkImage);
+    if (m_toggleImage)
+        m_btnToggle.SetButtonImage(*m_toggleImage);
     const COLORREF field = palette.FieldButtonBackground;
     m_btnBrowse.SetColorsAndText(field, field, field, field, L"...");
+    for (CPelButton* button : {&m_btnLicense, &m_btnToggle, &m_btnBrowse})
+        button->SetOutlineColor(palette.ControlOutline);
+
+    struct LabelColour
+    {
+        CPelStatic* label;
+        COLORREF colour;
+    };
+    const LabelColour labels[] = {
+        {&m_stcLicenseText, palette.LabelText}, {&m_stcLicenseLink, palette.LinkText},
+        {&m_stcSettings, palette.LabelText},    {&m_stcLanguage, palette.LabelText},
+        {&m_stcFolder, palette.LabelText},
+    };
+    for (const LabelColour& entry : labels) {
+        entry.label->SetTextColor(entry.colour);
+        entry.label->SetBackgroundColor(background);
+    }
+
+    m_cmbLanguage.SetBackgroundColor(palette.FieldBackground);
+    m_cmbLanguage.SetBorderColor(palette.FieldBorder);
+    m_cmbLanguage.SetHotBorderColor(palette.FieldActiveBorder);
+    m_cmbLanguage.SetTextColor(palette.FieldText);
+    m_cmbLanguage.SetArrowBackgroundColor(palette.FieldButtonBackground);
+    m_cmbLanguage.SetListColors(palette.ListBorder, palette.ListText, palette.ListSelectedText,
+                                palette.ListBackground, palette.ListSelectedBackground);
+
+    m_edtFolder.SetBackgroundColor(palette.FieldBackground);
+    m_edtFolder.SetBorderColor(palette.FieldBorder);
+    m_edtFolder.SetActiveBorderColor(palette.FieldActiveBorder);
+    m_edtFolder.SetTextColor(palette.FieldText);
+    m_edtFolder.SetDisabledTextColor(palette.DisabledText);
 }
 
 void CSettingPanel::FillLanguageList()
@@ -178,6 +220,7 @@ void CSettingPanel::UpdateAcceptState()
     if (m_btnLicense.m_hWnd) {
         if (m_checkImage)
             m_btnLicense.SetButtonImage(*m_checkImage);
+        m_btnLicense.SetChecked(m_bLicenseAccepted != 0);
         m_btnLicense.Invalidate(FALSE);
     }
     // SetButtonEnabled repaints only when the state changes.
@@ -195,6 +238,7 @@ void CSettingPanel::UpdateToggleImage()
     if (m_btnToggle.m_hWnd) {
         if (m_toggleImage)
             m_btnToggle.SetButtonImage(*m_toggleImage);
+        m_btnToggle.SetExpanded(m_bSettingsFolded == 0);
         m_btnToggle.Invalidate(FALSE);
     }
 }
@@ -233,6 +277,7 @@ void CSettingPanel::ApplyTexts()
     SetLabelText(m_stcSettings, Text(IDS_INSTALL_SETTINGS));
     SetLabelText(m_stcLanguage, Text(IDS_SELECT_LANG));
     SetLabelText(m_stcFolder, Text(IDS_INSTALL_FOLDER));
+    m_btnBrowse.SetAccessibleName(Text(IDS_BROWSE_DEST_FOLDER));
     // Texts of another language have other widths.
     RECT client{};
     GetClientRect(&client);
@@ -386,6 +431,12 @@ void CSettingPanel::OnInstall()
 void CSettingPanel::OnToggleFold()
 {
     m_bSettingsFolded = m_bSettingsFolded ? 0 : 1;
+    // The folded rows lie outside the lowered window: hidden, they leave the tab order too.
+    const int show = m_bSettingsFolded ? SW_HIDE : SW_SHOW;
+    for (CWnd* row : std::initializer_list<CWnd*>{&m_stcLanguage, &m_cmbLanguage, &m_stcFolder,
+                                                  &m_edtFolder, &m_btnBrowse})
+        if (row->m_hWnd)
+            row->ShowWindow(show);
     if (IPanelHost* host = GetHost())
         host->FitToPanel();
     UpdateToggleImage();
@@ -398,7 +449,11 @@ void CSettingPanel::OnLanguageChange()
     // No selection (CB_ERR) or a list that no longer matches changes nothing.
     if (selected < 0 || static_cast<size_t>(selected) >= languages.size())
         return;
-    Strings().m_nLanguageId = languages[static_cast<size_t>(selected)].langId;
+    // A choice may be reported twice (the end of the selection and its change).
+    const int chosen = languages[static_cast<size_t>(selected)].langId;
+    if (chosen == Strings().m_nLanguageId)
+        return;
+    Strings().m_nLanguageId = chosen;
     ApplyTexts();
 }
 
@@ -444,7 +499,9 @@ bool CSettingPanel::OnCommand(WPARAM wParam)
         OnToggleFold();
         return true;
     case IDC_LANGUAGE_COMBO:
-        if (code != CBN_SELENDOK)
+        // A change while the list is closed (arrow keys, the wheel) is a choice too; in the
+        // open list it only moves the highlight until the list closes on the item.
+        if (code != CBN_SELENDOK && !(code == CBN_SELCHANGE && !m_cmbLanguage.GetDroppedState()))
             return false;
         OnLanguageChange();
         return true;

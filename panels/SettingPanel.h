@@ -31,6 +31,9 @@ public:
     void OnShowPanel() override;
     void ApplyTexts() override;
     bool CanClose() override;
+    void ApplyPalette() override;
+    // Install.
+    int DefaultButtonId() const override { return IDC_INSTALL_BUTTON; }
 
     // Checks the folder text, creating missing folders, and stores it in the install model;
     // on failure the user is warned and the edit shows the model's folder again.

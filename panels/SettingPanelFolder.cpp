@@ -115,7 +115,8 @@ bool CSettingPanel::ValidateInstallFolder()
 {
     if (!m_bLicenseAccepted)
         return false;
-    const std::wstring path = DropFinalBackslash(FolderText());
+    // The folder is kept as Windows writes it: "C:/Apps" becomes "C:\\Apps".
+    const std::wstring path = DropFinalBackslash(WithBackslashes(FolderText()));
     // PathIsRelativeW is what Windows calls relative; the rules also refuse drive-relative
     // texts, texts too long for a path, and paths that end up as no folder.
     bool usable = FitsFolderBuffer(path, kInstallFolderChars) && !::PathIsRelativeW(path.c_str()) &&

@@ -34,6 +34,23 @@ void RepaintNow(CWnd& control)
     ::UpdateWindow(control);
 }
 
+// What a screen reader calls a slide: its file's name without folder and extension, '_' and
+// '-' read as spaces ("whats-new_sync.jpg" reads "whats new sync"). The pictures lie in each
+// language's folder, so a vendor names them in that language.
+std::wstring SlideTitle(const std::wstring& path)
+{
+    const size_t slash = path.find_last_of(L"\\/");
+    std::wstring title = path.substr(slash == std::wstring::npos ? 0 : slash + 1);
+    const size_t dot = title.rfind(L'.');
+    if (dot != std::wstring::npos && dot > 0)
+        title.resize(dot);
+    for (wchar_t& c : title) {
+        if (c == L'_' || c == L'-')
+            c = L' ';
+    }
+    return title;
+}
+
 } // namespace
 
 CStatusPanel::CStatusPanel() : CGuidePanel(IDD_STATUS_PANEL) {}
@@ -52,7 +69,6 @@ BOOL CStatusPanel::OnInitDialog()
 
 void CStatusPanel::InitControls()
 {
-    const ThemePalette& palette = Palette();
     struct LabelSetup
     {
         CPelStatic* label;
@@ -67,30 +83,41 @@ void CStatusPanel::InitControls()
     for (const LabelSetup& setup : labels) {
         setup.label->SubclassDlgItem(setup.id, m_hWnd);
         setup.label->SetTextFont(TextFont());
-        setup.label->SetTextColor(palette.CaptionText);
-        setup.label->SetBackgroundColor(palette.WindowBackground);
         setup.label->SetTextFormat(setup.format);
     }
     m_stateText.SetText(UIText(IDS_STATUS_INIT));
     m_remainingText.SetText(UIText(IDS_CALC_TIME_REMAINING));
     m_percentText.SetText(std::wstring());
 
+    // Neither takes a key, so neither is a tab stop.
     const RECT empty = {};
-    if (m_slideShow.Create(WS_CHILD | WS_TABSTOP, empty, m_hWnd, IDC_SLIDE_SHOW)) {
-        m_slideShow.SetBackgroundColor(palette.WindowBackground);
+    if (m_slideShow.Create(WS_CHILD, empty, m_hWnd, IDC_SLIDE_SHOW))
         m_slideShow.ShowWindow(SW_SHOW);
-    }
-    if (m_progress.Create(WS_CHILD | WS_TABSTOP, empty, m_hWnd, IDC_PROGRESS_BAR)) {
+    if (m_progress.Create(WS_CHILD, empty, m_hWnd, IDC_PROGRESS_BAR)) {
         m_progress.SetPos(0);
         m_progress.SetMaximum(kProgressBarMaximum);
-        m_progress.SetBackgroundColor(palette.WindowBackground);
-        m_progress.SetTrackColor(palette.ProgressTrack);
-        m_progress.SetFillColor(palette.ProgressFill);
+        // A screen reader names the bar by what is being done ("Downloading...").
+        m_progress.SetAccessibleLabels({m_stateText.m_hWnd});
         m_progress.ShowWindow(SW_SHOW);
     }
+    ApplyPalette();
     RECT client{};
     GetClientRect(&client);
     LayoutControls(client);
+}
+
+void CStatusPanel::ApplyPalette()
+{
+    const ThemePalette& palette = Palette();
+    for (CPelStatic* label : {&m_stateText, &m_remainingText, &m_percentText}) {
+        label->SetTextColor(palette.CaptionText);
+        label->SetBackgroundColor(palette.WindowBackground);
+    }
+    m_slideShow.SetBackgroundColor(palette.WindowBackground);
+    m_progress.SetBackgroundColor(palette.WindowBackground);
+    m_progress.SetTrackColor(palette.ProgressTrack);
+    m_progress.SetFillColor(palette.ProgressFill);
+    m_progress.SetOutlineColor(palette.ControlOutline);
 }
 
 void CStatusPanel::LayoutControls(const RECT& client)
@@ -148,15 +175,19 @@ void CStatusPanel::LoadSlides()
     if (!m_slideShow.m_hWnd)
         return;
     std::vector<std::unique_ptr<CImageWrapper>> pictures;
+    std::vector<std::wstring> titles;
     for (const std::wstring& path : TheInstallConfig().m_uiStrings.GetSlidePictures(SnappedDpi())) {
         std::unique_ptr<CImageWrapper> picture = LoadImageFile(path);
-        if (picture && picture->HasBitmap())
+        if (picture && picture->HasBitmap()) {
             pictures.push_back(std::move(picture));
+            titles.push_back(SlideTitle(path));
+        }
     }
     // The control lets go of the old pictures before they are freed.
     m_slideShow.ClearSlides();
-    for (const std::unique_ptr<CImageWrapper>& picture : pictures)
-        m_slideShow.AddSlide(picture->Bitmap(), picture->Width(), picture->Height());
+    for (size_t i = 0; i < pictures.size(); ++i)
+        m_slideShow.AddSlide(pictures[i]->Bitmap(), pictures[i]->Width(), pictures[i]->Height(),
+                             titles[i]);
     m_slidePictures = std::move(pictures);
     m_slideShow.Invalidate();
 }

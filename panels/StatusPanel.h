@@ -33,6 +33,7 @@ public:
     // Sets the texts, then starts the 3-second timer that starts the work.
     void OnShowPanel() override;
     void ApplyTexts() override;
+    void ApplyPalette() override;
     // The user's close request: pauses the transfers and asks; Yes cancels the worker.
     bool CanClose() override;
 

@@ -54,24 +54,33 @@ BOOL CSuccessPanel::OnInitDialog()
     RemoveFrameStyles();
     m_startButton.SubclassDlgItem(IDC_START_NOW, m_hWnd);
     m_startButton.SetButtonText(UIText(IDS_START_NOW));
-    const COLORREF background = Palette().WindowBackground;
-    if (m_launchCheck.SubclassDlgItem(IDC_LAUNCH_CHECK, m_hWnd)) {
-        m_launchCheck.SetColorsAndText(background, background, background, background,
-                                       std::wstring());
+    if (m_launchCheck.SubclassDlgItem(IDC_LAUNCH_CHECK, m_hWnd))
         m_launchCheck.ShowWindow(SW_HIDE);
-    }
     if (m_launchLabel.SubclassDlgItem(IDC_LAUNCH_TEXT, m_hWnd)) {
         m_launchLabel.SetTextFont(TextFont());
-        m_launchLabel.SetTextColor(Palette().LabelText);
-        m_launchLabel.SetBackgroundColor(background);
         m_launchLabel.SetTextFormat(DT_LEFT | DT_VCENTER | DT_SINGLELINE);
         m_launchLabel.ShowWindow(SW_HIDE);
     }
-    UpdateLaunchImage();
+    // A screen reader reads the check box by the text beside it.
+    m_launchCheck.SetKind(CPelButton::Kind::CheckBox);
+    m_launchCheck.SetAccessibleLabels({m_launchLabel.m_hWnd});
+    ApplyPalette();
     RECT client{};
     GetClientRect(&client);
     LayoutControls(client);
     return FALSE;
+}
+
+void CSuccessPanel::ApplyPalette()
+{
+    const COLORREF background = Palette().WindowBackground;
+    m_launchCheck.SetColorsAndText(background, background, background, background,
+                                   std::wstring());
+    m_launchCheck.SetOutlineColor(Palette().ControlOutline);
+    m_launchLabel.SetTextColor(Palette().LabelText);
+    m_launchLabel.SetBackgroundColor(background);
+    // New colours drop the check box's picture.
+    UpdateLaunchImage();
 }
 
 void CSuccessPanel::UpdateLaunchImage()
@@ -87,6 +96,7 @@ void CSuccessPanel::UpdateLaunchImage()
     std::shared_ptr<const CImageWrapper> image = LoadPngResource(id, GetImageModule());
     if (image && image->HasBitmap())
         m_launchCheck.SetButtonImage(*image);
+    m_launchCheck.SetChecked(m_bLaunchTicked != 0);
     m_launchCheck.Invalidate();
 }
 

@@ -25,8 +25,11 @@ public:
     void LayoutControls(const RECT& client) override;
     void OnShowPanel() override;
     void ApplyTexts() override;
+    void ApplyPalette() override;
     // Closing on this panel opens the home page (once) but does not start the product.
     bool CanClose() override;
+    // Start Now.
+    int DefaultButtonId() const override { return IDC_START_NOW; }
 
     // Opens the home page the installation reported, once per run and only for a product
     // that was not installed before; true when it was opened now.

@@ -128,6 +128,15 @@ std::wstring ProductRegistryString(const wchar_t* name)
     return data;
 }
 
+void ForgetPrerequisites()
+{
+    const wchar_t* keys[] = {
+        L"SOFTWARE\\Microsoft\\VisualStudio\\14.0\\VC\\Runtimes\\x64",
+        L"SOFTWARE\\Microsoft\\EdgeUpdate\\Clients\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}"};
+    for (const wchar_t* key : keys)
+        ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY, 0);
+}
+
 CBrowserRecorder::CBrowserRecorder() : m_record(m_folder.File(L"browser.txt"))
 {
     // The installer has the desktop shell open addresses, so the handler runs with the

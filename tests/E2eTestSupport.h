@@ -65,6 +65,10 @@ std::wstring ProductVersion();
 // A string value below the product's machine key (64-bit view), or empty.
 std::wstring ProductRegistryString(const wchar_t* name);
 
+// Removes what the prerequisites' stand-ins register, so that the next run downloads and runs
+// them again.
+void ForgetPrerequisites();
+
 // Web addresses the installer opens are written to a file while this lives (the prefix's
 // default handler does nothing with them).
 class CBrowserRecorder

@@ -32,6 +32,13 @@
 
 namespace testing_support {
 
+// Keyboard cues as Windows has them out of the box: hidden until the keyboard is used (Wine's
+// default is to always show them). The setting holds for the whole session, so the installers
+// the end-to-end tests start see it too; every test program sets the same value, so that
+// programs running side by side agree.
+inline const bool kKeyboardCuesHiddenUntilUsed =
+    ::SystemParametersInfoW(SPI_SETKEYBOARDCUES, 0, nullptr, 0) != FALSE;
+
 // The installer loaded as a data file: dialog templates, pictures and the icon.
 inline HMODULE InstallerModule()
 {

@@ -3,7 +3,7 @@
 # function of the real one (names from the toolchain's import library, the same way
 # cmake/delayload.cmake reads them), all as one stub, and leaves a marker file when loaded.
 set(PEL_PLANTED_DLLS
-    d2d1 dwrite msi msimg32 wininet bcrypt wintrust crypt32 version comctl32 uxtheme)
+    d2d1 dwrite msi msimg32 wininet oleacc bcrypt wintrust crypt32 version comctl32 uxtheme)
 set(planted_dir ${CMAKE_CURRENT_BINARY_DIR}/planted)
 file(MAKE_DIRECTORY ${planted_dir})
 foreach(name IN LISTS PEL_PLANTED_DLLS)

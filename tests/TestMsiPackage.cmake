@@ -10,3 +10,6 @@ add_custom_command(OUTPUT ${PEL_TEST_MSI}
 add_custom_target(test_msi_package DEPENDS ${PEL_TEST_MSI})
 add_dependencies(engine_tests test_msi_package)
 target_compile_definitions(engine_tests PRIVATE PEL_TEST_MSI="${PEL_TEST_MSI}")
+# The end-to-end runs serve it as another product's package.
+add_dependencies(ui_tests test_msi_package)
+target_compile_definitions(ui_tests PRIVATE PEL_TEST_MSI="${PEL_TEST_MSI}")

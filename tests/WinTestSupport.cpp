@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace testing_support {
@@ -65,6 +66,23 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes)
     BOOL ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(h);
     return ok && written == bytes.size();
+}
+
+std::vector<std::wstring> FileNamesIn(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    const bool ends = !folder.empty() && folder.back() == L'\\';
+    HANDLE search = FindFirstFileW((folder + (ends ? L"*" : L"\\*")).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 HANDLE StartProgram(const std::wstring& exe, const std::wstring& args, DWORD* pid)

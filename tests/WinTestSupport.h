@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -35,6 +36,10 @@ private:
 
 // Writes bytes to a file; true on success.
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+
+// The names of the files (not folders) in a folder (with or without its final backslash),
+// sorted; none when it does not exist.
+std::vector<std::wstring> FileNamesIn(const std::wstring& folder);
 
 // Starts a program (path quoted, arguments appended); returns the process handle or null.
 HANDLE StartProgram(const std::wstring& exe, const std::wstring& args, DWORD* pid = nullptr);

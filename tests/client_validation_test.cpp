@@ -83,6 +83,17 @@ protected:
 
     std::string NewInstallerUrl() const { return Narrow(m_server.Url(L"/new/PelWebInstaller.exe")); }
 
+    // The name of a file the self-check left of the version document, or empty.
+    std::wstring VersionDocumentCopy() const
+    {
+        WIN32_FIND_DATAW found = {};
+        HANDLE search = FindFirstFileW((m_downloads.Path() + L"\\*version.xml*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE)
+            return std::wstring();
+        FindClose(search);
+        return found.cFileName;
+    }
+
     TempFolder m_site;
     TempFolder m_downloads;
     CTestServer m_server;
@@ -97,17 +108,14 @@ TEST_F(ClientValidation, StandaloneBuildDecidesWithoutAnyRequest)
     EXPECT_EQ(0, m_server.CountRequests("/")) << m_server.RequestLog();
 }
 
-TEST_F(ClientValidation, CurrentInstallerGoesOnAndKeepsTheDocument)
+TEST_F(ClientValidation, CurrentInstallerGoesOnAndRemovesTheDocumentCopy)
 {
     ServeVersionDocument(VersionDocument("7.0.0.5", NewInstallerUrl()));
     EXPECT_EQ(0, CheckClientVersion(m_config));
     EXPECT_EQ(1, m_server.CountRequests("/version.xml"));
     EXPECT_EQ(L"7.0.0.5", m_config.m_manifest.freshInstall.minWebInstallerVersion);
-    // The document stays in the download folder under a stamped name.
-    WIN32_FIND_DATAW found = {};
-    HANDLE search = FindFirstFileW((m_downloads.Path() + L"\\*version.xml").c_str(), &found);
-    ASSERT_NE(INVALID_HANDLE_VALUE, search);
-    FindClose(search);
+    // The model holds what the document says: its copy in the download folder is gone.
+    EXPECT_EQ(L"", VersionDocumentCopy());
 }
 
 TEST_F(ClientValidation, ServerDownGivesFour)
@@ -143,6 +151,8 @@ TEST_F(ClientValidation, ErrorAnswerOrBrokenOffBodyIsNotTakenForTheDocument)
         ASSERT_TRUE(m_server.SetFault(L"/version.xml", fault));
         EXPECT_EQ(kDecisionVersionDocumentUnavailable, CheckClientVersion(m_config));
         EXPECT_EQ(L"", m_config.m_manifest.freshInstall.minWebInstallerVersion);
+        // Not even what arrived stays.
+        EXPECT_EQ(L"", VersionDocumentCopy());
         ASSERT_TRUE(m_server.ClearFaults());
     }
 }

@@ -46,6 +46,12 @@ TEST(InstallFolderRules, BackslashRules)
     EXPECT_EQ(L"\\", TrimBrowseBackslash(L"\\"));           // one character stays
     EXPECT_EQ(L"D:\\Apps", TrimBrowseBackslash(L"D:\\Apps\\"));
     EXPECT_EQ(L"D:\\Apps", TrimBrowseBackslash(L"D:\\Apps"));
+
+    // A slash is a separator as a backslash is.
+    EXPECT_EQ(L"D:/Apps", DropFinalBackslash(L"D:/Apps/"));
+    EXPECT_EQ(L"C:/", TrimBrowseBackslash(L"C:/"));
+    EXPECT_EQ(L"D:/Apps", TrimBrowseBackslash(L"D:/Apps/"));
+    EXPECT_EQ(L"C:\\Apps\\New\\", WithBackslashes(L"C:/Apps\\New/"));
 }
 
 TEST(InstallFolderRules, FixedAndRelativeTexts)
@@ -62,6 +68,12 @@ TEST(InstallFolderRules, FixedAndRelativeTexts)
     EXPECT_TRUE(IsDriveRelativePath(L"C:Apps"));
     EXPECT_FALSE(IsDriveRelativePath(L"C:\\Apps"));
     EXPECT_FALSE(IsDriveRelativePath(L"C:"));
+    // Slashes: absolute as Windows takes them.
+    EXPECT_TRUE(IsFixedFolderPath(L"C:/Apps"));
+    EXPECT_TRUE(IsFixedFolderPath(L"//server/share"));
+    EXPECT_TRUE(IsFixedFolderPath(L"/Apps"));
+    EXPECT_FALSE(IsDriveRelativePath(L"C:/Apps"));
+    EXPECT_FALSE(IsFixedFolderPath(L"Apps/New"));
 }
 
 TEST(InstallFolderRules, LocalCreationSteps)
@@ -73,12 +85,17 @@ TEST(InstallFolderRules, LocalCreationSteps)
     EXPECT_TRUE(FolderCreationSteps(L"C:").empty());
     // A leading backslash is kept on the first component.
     EXPECT_EQ((Paths{L"\\Apps", L"\\Apps\\New"}), FolderCreationSteps(L"\\Apps\\New"));
+    // Slashes separate too; the steps are written with backslashes.
+    EXPECT_EQ((Paths{L"D:\\Apps", L"D:\\Apps\\New"}), FolderCreationSteps(L"D:/Apps/New"));
+    EXPECT_EQ((Paths{L"D:\\Apps", L"D:\\Apps\\New"}), FolderCreationSteps(L"D:\\Apps/New"));
 }
 
 TEST(InstallFolderRules, NetworkCreationStepsStartAtTheShare)
 {
     EXPECT_EQ((Paths{L"\\\\server\\share", L"\\\\server\\share\\folder"}),
               FolderCreationSteps(L"\\\\server\\share\\folder"));
+    EXPECT_EQ((Paths{L"\\\\server\\share", L"\\\\server\\share\\folder"}),
+              FolderCreationSteps(L"//server/share/folder"));
     // Only the server: nothing can be created.
     EXPECT_TRUE(FolderCreationSteps(L"\\\\server").empty());
     EXPECT_TRUE(FolderCreationSteps(L"\\\\").empty());
@@ -99,6 +116,12 @@ TEST(InstallFolderRules, PrepareCreatesOnlyMissingComponents)
     FakeFileSystem bare;
     EXPECT_TRUE(PrepareInstallFolder(L"\\\\server\\share\\folder", bare.Ops()));
     EXPECT_EQ((Paths{L"\\\\server\\share", L"\\\\server\\share\\folder"}), bare.created);
+
+    // Typed with slashes, the same folder is made and found.
+    FakeFileSystem slashes;
+    slashes.folders = {L"C:\\"};
+    EXPECT_TRUE(PrepareInstallFolder(L"C:/Apps", slashes.Ops()));
+    EXPECT_EQ((Paths{L"C:\\Apps"}), slashes.created);
 }
 
 TEST(InstallFolderRules, PrepareAcceptsADriveWithoutCreating)
@@ -160,6 +183,8 @@ TEST(InstallFolderRules, BrowseStartsAtTheNearestExistingParent)
     // Nothing exists: what is left when no backslash remains.
     EXPECT_EQ(L"Q:", BrowseStartFolder(L"Q:\\x\\y", exists));
     EXPECT_EQ(L"", BrowseStartFolder(L"\\\\server\\share", exists));
+    present.insert(L"D:/Apps");
+    EXPECT_EQ(L"D:/Apps", BrowseStartFolder(L"D:/Apps/New/Deeper", exists));
 }
 
 TEST(InstallFolderRules, SentenceOrder)

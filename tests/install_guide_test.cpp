@@ -1,5 +1,6 @@
 // The main dialog and the panel base through real windows: the first panel, switching and
-// sizing, close requests, keys that must not close, the silent run, centring, the panel logo.
+// sizing, close requests and the keys that make them, Enter on the default button, the
+// silent run, centring, the panel logo.
 #include "app/InstallGuide.h"
 
 #include "config/InstallConfig.h"
@@ -31,16 +32,18 @@ using testing_support::InstallerModule;
 
 namespace {
 
-// A panel template with one edit control, for keys typed into a panel control.
+// A panel template with an edit control and a push button, for keys typed into a panel
+// control.
 class CEditPanelTemplate : public CTemplateWords
 {
 public:
     static constexpr int kEditId = 1001;
+    static constexpr int kButtonId = 1002;
     CEditPanelTemplate()
     {
         Dword(DS_SETFONT | DS_CONTROL | WS_CHILD | WS_CLIPCHILDREN | WS_CAPTION | WS_THICKFRAME);
         Dword(WS_EX_DLGMODALFRAME);
-        Word(1);
+        Word(2);
         Word(0), Word(0), Word(440), Word(300);
         Word(0), Word(0), Word(0);
         Word(8);
@@ -53,6 +56,14 @@ public:
         Word(0xFFFF), Word(0x0081); // EDIT
         Word(0);                    // no text
         Word(0);                    // no creation data
+        Align();
+        Dword(WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON);
+        Dword(0);
+        Word(20), Word(40), Word(60), Word(14);
+        Word(kButtonId);
+        Word(0xFFFF), Word(0x0080); // BUTTON
+        Text(L"Go");
+        Word(0);
     }
 };
 
@@ -68,6 +79,14 @@ public:
     }
 
     SIZE GetPanelSize() override { return m_bOwnSize ? m_size : CGuidePanel::GetPanelSize(); }
+    int DefaultButtonId() const override { return defaultId; }
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override
+    {
+        if (msg == WM_COMMAND && HIWORD(wParam) == BN_CLICKED && defaultId &&
+            LOWORD(wParam) == defaultId)
+            ++defaultPresses;
+        return CGuidePanel::WindowProc(msg, wParam, lParam);
+    }
     void OnShowPanel() override
     {
         ++showCalls;
@@ -98,6 +117,8 @@ public:
     bool allowClose = true;
     int layoutCalls = 0;
     RECT lastLayout{};
+    int defaultId = 0;
+    int defaultPresses = 0;
 
 private:
     int m_index;
@@ -446,7 +467,7 @@ TEST_F(InstallGuideTest, CloseRequestAsksTheShownPanel)
     EXPECT_EQ(guide.panels[1]->canCloseCalls, 0);
 }
 
-TEST_F(InstallGuideTest, EnterAndEscapeInAPanelControlCloseNothing)
+TEST_F(InstallGuideTest, EnterPressesThePanelsDefaultButtonEscapeAndAltF4AskToClose)
 {
     CEditPanelTemplate panelTemplate;
     CTestGuide guide(Flags(0, 0));
@@ -460,9 +481,14 @@ TEST_F(InstallGuideTest, EnterAndEscapeInAPanelControlCloseNothing)
     bool focused = false;
     bool stillOpen = false;
     bool panelShown = false;
+    int presses = 0;
+    int asked = 0;
     INT_PTR result = script.Run(guide, {
         [&] {
-            HWND edit = guide.GetPanel(0)->GetDlgItem(CEditPanelTemplate::kEditId);
+            CTestPanel* panel = guide.Panel(0);
+            panel->defaultId = CEditPanelTemplate::kButtonId;
+            panel->allowClose = false;
+            HWND edit = panel->GetDlgItem(CEditPanelTemplate::kEditId);
             ::SetForegroundWindow(guide.m_hWnd);
             ::SetFocus(edit);
             focused = ::GetFocus() == edit;
@@ -470,16 +496,26 @@ TEST_F(InstallGuideTest, EnterAndEscapeInAPanelControlCloseNothing)
                 ::PostMessageW(edit, WM_KEYDOWN, key, 1);
                 ::PostMessageW(edit, WM_KEYUP, key, 0xC0000001);
             }
+            // Alt+F4, with the context code that says Alt is down.
+            ::PostMessageW(edit, WM_SYSKEYDOWN, VK_F4, 0x20000001);
+            ::PostMessageW(edit, WM_SYSKEYUP, VK_F4, 0xE0000001);
         },
         [&] {},
         [&] {
             stillOpen = guide.IsWindow() && guide.IsWindowVisible();
             panelShown = StyleVisible(guide.GetPanel(0)->m_hWnd);
+            presses = guide.Panel(0)->defaultPresses;
+            asked = guide.Panel(0)->canCloseCalls;
+            guide.Panel(0)->allowClose = true;
             guide.PostMessage(WM_CLOSE);
         },
     });
     EXPECT_TRUE(focused);
     EXPECT_EQ(script.StepsRun(), 3u) << "the modal run ended before the keys were checked";
+    // Enter pressed the panel's default button; Esc and Alt+F4 each asked the panel, which
+    // refused, so the window stayed.
+    EXPECT_EQ(presses, 1);
+    EXPECT_EQ(asked, 2);
     EXPECT_TRUE(stillOpen);
     EXPECT_TRUE(panelShown);
     EXPECT_EQ(result, IDCANCEL);

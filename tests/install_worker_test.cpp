@@ -37,6 +37,7 @@ using payload_test::CreatedKeyRemover;
 using payload_test::kProductKey;
 using payload_test::MakeDemoSite;
 using testing_support::CTestServer;
+using testing_support::FileNamesIn;
 using testing_support::TempFolder;
 using testing_support::WindowsInstallerTestLock;
 
@@ -456,6 +457,8 @@ TEST_F(InstallWorkerTest, StandaloneBuildMakesNoRequest)
               states.end());
     EXPECT_TRUE(IsProductRegistered());
     EXPECT_EQ(m_server.CountRequests("/"), requestsBefore) << m_server.RequestLog();
+    // The run downloaded nothing, so it removes nothing: the shipped files are the vendor's.
+    EXPECT_TRUE(IsExistingFile(TheInstallConfig().GetMainPackagePath()));
 }
 
 TEST_F(InstallWorkerTest, StandalonePackageWithUnsafeNameFails)
@@ -615,6 +618,12 @@ TEST_F(InstallWorkerTest, CancelDuringDownloadEndsCancelledWithoutMessage)
     EXPECT_FALSE(answer.box.found) << Narrow(answer.box.text);
     EXPECT_FALSE(IsProductRegistered());
     EXPECT_EQ(ReadFileText(m_work.File(L"payloads.log")), "");
+    // What the next run continues stays; the whole setup programs (fetched again by the next
+    // run) and the copy of the version document go.
+    const CInstallConfig& config = TheInstallConfig();
+    EXPECT_EQ(FileNamesIn(config.m_strMsiFolder),
+              (std::vector<std::wstring>{L"varo_pro_70.msi.partial", L"varo_pro_70.msi.resume"}));
+    EXPECT_EQ(FileNamesIn(config.m_strComponentFolder), std::vector<std::wstring>());
 }
 
 // Waits for the download stage, then a while more, so that the dripping package is on its way.
@@ -652,10 +661,12 @@ TEST_F(InstallWorkerTest, PausedTransferHoldsUntilResumed)
     EXPECT_TRUE(IsProductRegistered());
 }
 
+// The dripping item is a setup program: the next run would fetch it under a new stamped name,
+// so even its kept part goes.
 TEST_F(InstallWorkerTest, CancelWakesPausedTransfer)
 {
     LoadSite(1033);
-    ASSERT_TRUE(m_server.SetFault(L"/msi/varo_pro_70.msi", L"drip=4096")); // about 50 s
+    ASSERT_TRUE(m_server.SetFault(L"/prereq/webview2.exe", L"drip=4096")); // about 50 s
     BoxAnswerer answer(TheInstallConfig().m_manifest.shortName, IDOK);
     CInstallWorker worker;
     ASSERT_TRUE(worker.Start());
@@ -667,6 +678,7 @@ TEST_F(InstallWorkerTest, CancelWakesPausedTransfer)
     answer.StopAfter(worker);
     EXPECT_EQ(InstallStatus::Instance().GetState(), static_cast<uint32_t>(Cancelled));
     EXPECT_FALSE(answer.box.found);
+    EXPECT_EQ(FileNamesIn(TheInstallConfig().m_strComponentFolder), std::vector<std::wstring>());
 }
 
 TEST_F(InstallWorkerTest, CancelWhileSetupProgramRunsLetsItFinish)

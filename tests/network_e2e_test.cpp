@@ -2,7 +2,7 @@
 // purpose: a cut, ignored or outdated range, a stalled body, failures in a row, a missing file,
 // a redirect loop, a partial file kept by a failed run, a stalled version document. Each case
 // checks the exit code, the installed product, the requests the server saw and what is left in
-// the download folder. Every limit is shortened through PEL_TRANSFER_LIMITS, which the installer
+// the download folders. Every limit is shortened through PEL_TRANSFER_LIMITS, which the installer
 // inherits from this process.
 #include "E2eTestSupport.h"
 
@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <msi.h>
 
 #include <optional>
 #include <string>
@@ -54,6 +55,30 @@ std::optional<std::string> ReadAll(const std::wstring& path)
 bool Exists(const std::wstring& path)
 {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+const wchar_t* const kDownloadFolders[] = {L"component", L"msi", L"transform"};
+
+// The files in the download folders beside a staged installer, "folder\name", by folder.
+std::vector<std::wstring> DownloadFolderFiles(const std::wstring& stageFolder)
+{
+    std::vector<std::wstring> files;
+    for (const wchar_t* folder : kDownloadFolders) {
+        for (const std::wstring& name : testing_support::FileNamesIn(stageFolder + L"\\" + folder))
+            files.push_back(std::wstring(folder) + L"\\" + name);
+    }
+    return files;
+}
+
+// Windows Installer's own copy of the installed package (it keeps one for later repairs and
+// removal), empty when there is none.
+std::wstring CachedPackage()
+{
+    wchar_t path[MAX_PATH] = L"";
+    DWORD size = MAX_PATH;
+    if (::MsiGetProductInfoW(e2e::kProductCode, INSTALLPROPERTY_LOCALPACKAGE, path, &size) != ERROR_SUCCESS)
+        return std::wstring();
+    return path;
 }
 
 // One request per entry, "STATUS RANGE BYTES_SENT", with " if-range" when If-Range was sent.
@@ -188,6 +213,9 @@ TEST(NetworkE2e, SilentRunsRecoverFromPassingFailuresAndEndCleanlyOnLastingOnes)
             EXPECT_EQ(static_cast<long long>(data.nFileSizeLow), cut) << "kept bytes";
             EXPECT_TRUE(Exists(record));
             EXPECT_FALSE(Exists(package));
+            // The kept part is all that stays: no other download, no copy of the version document.
+            EXPECT_EQ(DownloadFolderFiles(stage.Folder()),
+                      (std::vector<std::wstring>{L"msi\\varo_pro_70.msi.partial", L"msi\\varo_pro_70.msi.resume"}));
             ASSERT_TRUE(stage.Server().ClearFaults());
         }
         for (const auto& fault : c.faults)
@@ -209,11 +237,17 @@ TEST(NetworkE2e, SilentRunsRecoverFromPassingFailuresAndEndCleanlyOnLastingOnes)
             const std::optional<std::string> served =
                 ReadAll(stage.SiteFolder() + L"\\msi\\varo_pro_70.msi");
             ASSERT_TRUE(served);
-            EXPECT_TRUE(ReadAll(package) == served) << "the downloaded package is not the site's";
+            EXPECT_TRUE(ReadAll(CachedPackage()) == served) << "the installed package is not the site's";
+            // Windows Installer keeps its own copy: the download folders are gone with everything
+            // the run downloaded into them.
+            for (const wchar_t* folder : kDownloadFolders) {
+                EXPECT_FALSE(Exists(stage.Folder() + L"\\" + folder)) << folder;
+            }
         } else {
             EXPECT_EQ(run.boxes, std::vector<std::wstring>{kConnectError});
             EXPECT_EQ(e2e::ProductVersion(), L"");
             EXPECT_FALSE(Exists(package));
+            EXPECT_EQ(DownloadFolderFiles(stage.Folder()), std::vector<std::wstring>());
         }
         EXPECT_FALSE(Exists(partial));
         EXPECT_FALSE(Exists(record));
@@ -238,16 +272,6 @@ bool HasFileEndingWith(const std::wstring& folder, const std::wstring& suffix)
         return false;
     ::FindClose(search);
     return true;
-}
-
-// The prerequisites' stand-ins register their runtimes: gone, they are downloaded and run again.
-void ForgetPrerequisites()
-{
-    const wchar_t* keys[] = {
-        L"SOFTWARE\\Microsoft\\VisualStudio\\14.0\\VC\\Runtimes\\x64",
-        L"SOFTWARE\\Microsoft\\EdgeUpdate\\Clients\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}"};
-    for (const wchar_t* key : keys)
-        ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY, 0);
 }
 
 } // namespace
@@ -279,7 +303,7 @@ TEST(NetworkE2e, PayloadHashesVouchForEveryDownload)
         SCOPED_TRACE(wrong < 0 ? std::string("right hashes") : std::string("wrong hash at ") + items[wrong].closing);
         e2e::CProductCleanup cleanup;
         ASSERT_TRUE(cleanup.Held());
-        ForgetPrerequisites();
+        e2e::ForgetPrerequisites();
         CStage stage;
         ASSERT_TRUE(stage.Prepare()) << stage.Error();
         for (int i = 0; i < static_cast<int>(items.size()); ++i) {
@@ -320,5 +344,5 @@ TEST(NetworkE2e, PayloadHashesVouchForEveryDownload)
         if (key)
             ::RegCloseKey(key);
     }
-    ForgetPrerequisites();
+    e2e::ForgetPrerequisites();
 }

@@ -12,6 +12,7 @@
 #include "framework/RunLog.h"
 
 #include "MsiTestSupport.h"
+#include "PayloadTestSupport.h"
 #include "TestServer.h"
 #include "WinTestSupport.h"
 
@@ -102,7 +103,8 @@ public:
         : m_folder(TheInstallConfig().m_strInstallFolder),
           m_transforms(TheInstallConfig().m_strTransformFolder),
           m_language(TheInstallConfig().m_uiStrings.m_nLanguageId),
-          m_shortName(TheInstallConfig().m_manifest.shortName)
+          m_shortName(TheInstallConfig().m_manifest.shortName),
+          m_registry(TheInstallConfig().m_manifest.registry)
     {
         TheInstallConfig().BindProductInstalledFlag(&installed);
     }
@@ -113,6 +115,7 @@ public:
         config.m_strTransformFolder = m_transforms;
         config.m_uiStrings.m_nLanguageId = m_language;
         config.m_manifest.shortName = m_shortName;
+        config.m_manifest.registry = m_registry;
         config.BindProductInstalledFlag(nullptr);
     }
     ConfigScope(const ConfigScope&) = delete;
@@ -125,6 +128,7 @@ private:
     std::wstring m_transforms;
     int m_language;
     std::wstring m_shortName;
+    std::wstring m_registry;
 };
 
 using testing_support::PackageProperty;
@@ -303,13 +307,52 @@ TEST(InstallPackageByExtension, OtherFilesAreNotRunAndCountAsInstalled)
     }
 }
 
-TEST(InstallPackageByExtension, ASetupProgramThatCannotStartDoesNotStopTheInstallation)
+// A file that is no program (vouched for by its hash, so that only its start can fail), and
+// one that is not there: nothing was installed, and the item fails.
+TEST(InstallPackageByExtension, ASetupProgramThatCannotStartFailsTheItem)
 {
     TempFolder temp;
     InstallerProgressState state;
-    const InstallItem missing = ItemFor(temp.File(L"vc_redist.exe"), L"/install /quiet");
+    InstallItem text = ItemFor(temp.File(L"vc_redist.exe"), L"/install /quiet");
+    ASSERT_TRUE(testing_support::WriteFileBytes(text.localPath, "not a program\r\n"));
+    Sha256Digest digest{};
+    ASSERT_TRUE(Sha256OfFile(text.localPath, digest));
+    text.sha256 = Sha256Text(digest);
+    EXPECT_FALSE(RunSetupProgram(text));
+    EXPECT_FALSE(InstallPackage(state, text));
+    const InstallItem missing = ItemFor(temp.File(L"setup.exe"), L"/install /quiet");
     EXPECT_FALSE(RunSetupProgram(missing));
-    EXPECT_TRUE(InstallPackage(state, missing));
+    EXPECT_FALSE(InstallPackage(state, missing));
+}
+
+// A language pack's program that ran counts only when the pack is among the installed ones
+// afterwards: the demo pack registers itself, a program that ends well without doing so fails.
+TEST(InstallPackageByExtension, ALanguagePackMustBeInstalledAfterItsProgramRan)
+{
+    ConfigScope scope;
+    TheInstallConfig().m_manifest.registry = payload_test::kProductKey;
+    const std::wstring pack = std::wstring(payload_test::kProductKey) + L"\\LanguagePacks\\1031";
+    payload_test::CreatedKeyRemover remover(HKEY_LOCAL_MACHINE, pack, KEY_WOW64_64KEY);
+    TempFolder temp;
+    ArgsRecord record(temp);
+    const struct
+    {
+        std::wstring program;
+        bool installed;
+    } cases[] = {
+        {RecordArgsExePath(), false},
+        {payload_test::SitePath(L"langpack\\language_pack_1031.exe"), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.program));
+        InstallItem item = ItemFor(temp.File(L"123language_pack_1031.exe"), L"/s");
+        item.kind = InstallItemKind::LanguagePack;
+        item.langId = 1031;
+        ASSERT_TRUE(CopyFileW(c.program.c_str(), item.localPath.c_str(), FALSE));
+        InstallerProgressState state;
+        EXPECT_EQ(InstallPackage(state, item), c.installed);
+        EXPECT_EQ(payload_test::KeyExists(HKEY_LOCAL_MACHINE, pack, KEY_WOW64_64KEY), c.installed);
+    }
 }
 
 TEST(RunSetupProgram, PathWithBlanksStartsThatProgramAndNoOther)

@@ -7,6 +7,7 @@
 #include "controls/PelButton.h"
 #include "controls/PelTextButton.h"
 #include "framework/Handles.h"
+#include "framework/KeyboardCues.h"
 #include "res/resource.h"
 #include "HostTestSupport.h"
 #include "WinTestSupport.h"
@@ -169,6 +170,63 @@ TEST_F(PelButtonTest, CaptureTakenAwayEndsThePress)
     Post(button, WM_LBUTTONUP, 5, 5);
     Pump();
     EXPECT_EQ(1, host.CountCommands(kButtonId, BN_CLICKED));
+}
+
+// Keys reach a focused control as the system delivers them: posted to it, through the loop.
+void PressKey(HWND hwnd, WPARAM key)
+{
+    ::PostMessageW(hwnd, WM_KEYDOWN, key, 1);
+    ::PostMessageW(hwnd, WM_KEYUP, key, 0xC0000001);
+}
+
+bool WantsEnter(HWND hwnd)
+{
+    MSG enter = {};
+    enter.hwnd = hwnd;
+    enter.message = WM_KEYDOWN;
+    enter.wParam = VK_RETURN;
+    return (::SendMessageW(hwnd, WM_GETDLGCODE, VK_RETURN, reinterpret_cast<LPARAM>(&enter)) &
+            DLGC_WANTMESSAGE) != 0;
+}
+
+TEST_F(PelButtonTest, FocusCueOnlyAfterKeyboardUseAndSpaceOrEnterPress)
+{
+    const COLORREF cue = Palette().FocusCue;
+    Post(button, WM_LBUTTONDOWN, 5, 5);
+    Post(button, WM_LBUTTONUP, 5, 5);
+    Pump();
+    ASSERT_EQ(button.m_hWnd, ::GetFocus());
+    Repaint(button);
+    EXPECT_TRUE(CaptureClient(button).AllColour(RECT{0, 0, kWidth, kHeight}, kNormal))
+        << "the mouse shows no focus cue";
+
+    ShowFocusCues(host.m_hWnd);
+    Repaint(button);
+    CapturedImage shot = CaptureClient(button);
+    // Dotted along the edge, the inside untouched.
+    EXPECT_EQ(cue, shot.Pixel(0, 0));
+    EXPECT_EQ(kNormal, shot.Pixel(1, 0));
+    EXPECT_EQ(cue, shot.Pixel(2, 0));
+    EXPECT_EQ(cue, shot.Pixel(0, 2));
+    EXPECT_EQ(cue, shot.Pixel(kWidth - 1, kHeight - 1));
+    EXPECT_TRUE(shot.AllColour(RECT{1, 1, kWidth - 1, kHeight - 1}, kNormal));
+
+    // Space presses any of them; Enter only a push button (one with a caption), while a
+    // picture button leaves it to the dialog's default button.
+    PressKey(button, VK_SPACE);
+    Pump();
+    EXPECT_EQ(2, host.CountCommands(kButtonId, BN_CLICKED));
+    EXPECT_FALSE(WantsEnter(button));
+    button.SetColorsAndText(kNormal, kHover, kPressed, kBorder, L"...");
+    EXPECT_TRUE(WantsEnter(button));
+    PressKey(button, VK_RETURN);
+    Pump();
+    EXPECT_EQ(3, host.CountCommands(kButtonId, BN_CLICKED));
+
+    ::SetFocus(host.m_hWnd);
+    button.SetColorsAndText(kNormal, kHover, kPressed, kBorder, L"");
+    Repaint(button);
+    EXPECT_TRUE(CaptureClient(button).AllColour(RECT{0, 0, kWidth, kHeight}, kNormal));
 }
 
 TEST_F(PelButtonTest, IdleDrawsOnlyTheBackground)
@@ -432,6 +490,38 @@ TEST_F(PelTextButtonTest, DisabledIgnoresClicksAndHoverAndIsGrey)
     EXPECT_EQ(1, host.CountCommands(kButtonId, BN_CLICKED));
     Repaint(install);
     EXPECT_TRUE(NearColour(Palette().Accent, CaptureClient(install).Pixel(80, 3)));
+}
+
+TEST_F(PelTextButtonTest, DisabledWindowAndFocusCueOnlyAfterKeyboardUse)
+{
+    // Disabled, the window is too: the dialog manager skips it and no key reaches it.
+    button.SetButtonEnabled(false);
+    EXPECT_FALSE(button.IsWindowEnabled());
+    button.SetButtonEnabled(true);
+    EXPECT_TRUE(button.IsWindowEnabled());
+
+    const COLORREF cue = Palette().AccentFocusCue;
+    ::SetFocus(button);
+    PumpMessages(20);
+    Repaint(button);
+    EXPECT_TRUE(NearColour(Palette().Accent, CaptureClient(button).Pixel(3, 3)));
+    ShowFocusCues(host.m_hWnd);
+    Repaint(button);
+    CapturedImage shot = CaptureClient(button);
+    // Three pixels in, dotted, on the accent shape.
+    EXPECT_EQ(cue, shot.Pixel(3, 3));
+    EXPECT_TRUE(NearColour(Palette().Accent, shot.Pixel(4, 3)));
+    EXPECT_EQ(cue, shot.Pixel(5, 3));
+    EXPECT_EQ(cue, shot.Pixel(3, 25));
+    EXPECT_TRUE(NearColour(Palette().Accent, shot.Pixel(2, 3)));
+
+    // Space presses it.
+    PressKey(button, VK_SPACE);
+    Pump();
+    EXPECT_EQ(1, host.CountCommands(kButtonId, BN_CLICKED));
+    ::SetFocus(host.m_hWnd);
+    Repaint(button);
+    EXPECT_TRUE(NearColour(Palette().Accent, CaptureClient(button).Pixel(3, 3)));
 }
 
 TEST_F(PelTextButtonTest, SetButtonEnabledClearsTransientStates)

@@ -7,6 +7,8 @@
 #include "WinTestSupport.h"
 #include "controls/Dpi.h"
 #include "controls/Fonts.h"
+#include "controls/Palette.h"
+#include "framework/KeyboardCues.h"
 
 #include <gtest/gtest.h>
 
@@ -325,6 +327,67 @@ TEST_F(PelComboBoxTest, LeavingWithTheListClosedLowersTheOutline)
     EXPECT_TRUE(combo.IsHot());
     combo.SendMessage(CPelComboBox::kMsgEditMouseLeave);
     EXPECT_FALSE(combo.IsHot());
+}
+
+TEST_F(PelComboBoxTest, KeysChooseOpenAndCloseAndTheFieldShowsTheChoiceAndTheCue)
+{
+    InitThemePalette();
+    AddItems(3, L"Item ");
+    combo.SetCurSel(0);
+    ::SetFocus(combo);
+    PumpMessages(20);
+    const HWND focus = ::GetFocus(); // the box passes it on to its edit field
+    ASSERT_TRUE(focus == combo.m_hWnd || focus == combo.EditPart().m_hWnd);
+    CapturedImage first = Shot();
+    auto key = [&](UINT msg, WPARAM vk, LPARAM flags = 1) {
+        ::PostMessageW(focus, msg, vk, flags);
+        PumpMessages(40);
+    };
+
+    // Down with the list closed chooses the next item, and the field shows it at once,
+    // drawn as a full repaint draws it.
+    key(WM_KEYDOWN, VK_DOWN);
+    EXPECT_EQ(combo.GetCurSel(), 1);
+    EXPECT_FALSE(combo.GetDroppedState());
+    CapturedImage drawn = CaptureClient(combo);
+    CapturedImage repainted = Shot();
+    ASSERT_EQ(drawn.Width(), repainted.Width());
+    int differences = 0;
+    int changed = 0;
+    for (int y = 0; y < drawn.Height(); ++y)
+        for (int x = 0; x < drawn.Width(); ++x) {
+            differences += drawn.Pixel(x, y) != repainted.Pixel(x, y);
+            changed += first.Pixel(x, y) != repainted.Pixel(x, y);
+        }
+    EXPECT_EQ(differences, 0) << "the field still shows the item before";
+    EXPECT_GT(changed, 0);
+    key(WM_KEYDOWN, VK_UP);
+    EXPECT_EQ(combo.GetCurSel(), 0);
+
+    // F4 and Alt+Down open the list; Enter and Escape close it.
+    key(WM_KEYDOWN, VK_F4);
+    EXPECT_TRUE(combo.GetDroppedState());
+    key(WM_KEYDOWN, VK_RETURN);
+    EXPECT_FALSE(combo.GetDroppedState());
+    key(WM_SYSKEYDOWN, VK_DOWN, 0x20000001);
+    EXPECT_TRUE(combo.GetDroppedState());
+    key(WM_KEYDOWN, VK_ESCAPE);
+    EXPECT_FALSE(combo.GetDroppedState());
+
+    // The focus cue: dotted around the field once the keyboard has moved the focus, never
+    // before (the item's text is white as well: the cue is read where no text is).
+    const COLORREF cue = Palette().FocusCue;
+    CapturedImage before = Shot();
+    EXPECT_EQ(before.Pixel(2, 2), kField);
+    EXPECT_EQ(before.Pixel(2, 4), kField);
+    ShowFocusCues(host.m_hWnd);
+    CapturedImage shown = Shot();
+    EXPECT_EQ(shown.Pixel(2, 2), cue);
+    EXPECT_EQ(shown.Pixel(3, 2), kField);
+    EXPECT_EQ(shown.Pixel(2, 4), cue);
+    ::SetFocus(host);
+    PumpMessages(20);
+    EXPECT_EQ(Shot().Pixel(2, 2), kField);
 }
 
 TEST_F(PelComboBoxTest, ListIsKeptOnTheMonitor)

@@ -242,6 +242,27 @@ TEST_P(PelDialogTest, PressOnCloseReleasedElsewhereSendsNothing)
     EXPECT_FALSE(m_dialog->IsButtonHeld());
     EXPECT_TRUE(::IsWindowVisible(Hwnd()));
     EXPECT_EQ(Palette().FrameBackground, ButtonCorner(CaptureWindow(Hwnd()), kCaptionClose));
+    EXPECT_EQ(nullptr, ::GetCapture());
+
+    // The press holds the mouse as a push button's does: released outside the window (which
+    // then sees a client-area release) or robbed of the capture, it ends undone and drawn
+    // normal again.
+    for (bool releasedOutside : {true, false}) {
+        MoveTo(close, HTCLOSE);
+        Press(close, HTCLOSE);
+        EXPECT_EQ(Hwnd(), ::GetCapture());
+        if (releasedOutside)
+            m_dialog->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(kWidth + 40, kHeight / 2));
+        else
+            ::ReleaseCapture();
+        EXPECT_FALSE(Button(kCaptionClose).pressed) << releasedOutside;
+        EXPECT_FALSE(m_dialog->IsButtonHeld()) << releasedOutside;
+        EXPECT_EQ(nullptr, ::GetCapture());
+        EXPECT_EQ(Palette().FrameBackground, ButtonCorner(CaptureWindow(Hwnd()), kCaptionClose))
+            << releasedOutside;
+    }
+    EXPECT_TRUE(m_dialog->commands.empty());
+    EXPECT_TRUE(::IsWindowVisible(Hwnd()));
 }
 
 TEST_P(PelDialogTest, PressOnCloseMoveToMinimizeReleaseMinimises)

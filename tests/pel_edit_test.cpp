@@ -1,5 +1,7 @@
 // The installer's text field in a real window: frame, margins, colours, mouse and shortcuts.
+#include "controls/Palette.h"
 #include "controls/PelEdit.h"
+#include "framework/KeyboardCues.h"
 
 #include "CaptureTestSupport.h"
 #include "HostTestSupport.h"
@@ -21,18 +23,19 @@ const COLORREF kBorder = 0x695A49;
 const COLORREF kActive = 0xD38A36;
 const wchar_t kFolder[] = L"C:\\Program Files\\Quillo";
 
-// Holds Ctrl down in this thread's key state for as long as it lives.
+// Holds Ctrl (or Shift) down in this thread's key state for as long as it lives.
 class CCtrlHeld
 {
 public:
-    CCtrlHeld()
+    explicit CCtrlHeld(bool shiftInstead = false)
     {
         ::GetKeyboardState(m_saved);
         BYTE state[256];
         ::memcpy(state, m_saved, sizeof(state));
-        state[VK_CONTROL] = 0x80;
-        state[VK_LCONTROL] = 0x80;
-        state[VK_SHIFT] = 0;
+        state[VK_CONTROL] = shiftInstead ? 0 : 0x80;
+        state[VK_LCONTROL] = shiftInstead ? 0 : 0x80;
+        state[VK_SHIFT] = shiftInstead ? 0x80 : 0;
+        state[VK_LSHIFT] = shiftInstead ? 0x80 : 0;
         ::SetKeyboardState(state);
     }
     ~CCtrlHeld() { ::SetKeyboardState(m_saved); }
@@ -328,13 +331,25 @@ TEST_F(PelEditTest, ClipboardShortcutsAreHandledAndConsumed)
     ::SetFocus(edit);
     ASSERT_TRUE(PutOnClipboard(host, L"D:\\Elsewhere"));
 
+    // Paste not allowed: neither Shift+Insert nor a paste message pastes.
+    wchar_t text[100] = {};
+    edit.SetPasteAllowed(false);
+    {
+        CCtrlHeld shift(true);
+        edit.SetSel(0, -1);
+        edit.PostMessage(WM_KEYDOWN, VK_INSERT, 0);
+        testing_support::PumpPreTranslated(host, 100);
+    }
+    edit.SendMessage(WM_PASTE);
+    ::GetWindowTextW(edit, text, 100);
+    EXPECT_STREQ(text, kFolder);
+
     CCtrlHeld ctrl;
     // Paste not allowed: Ctrl+V is consumed and nothing is pasted.
     edit.SetPasteAllowed(false);
     edit.SetSel(0, -1);
     edit.PostMessage(WM_KEYDOWN, 'V', 0);
     testing_support::PumpPreTranslated(host, 100);
-    wchar_t text[100] = {};
     ::GetWindowTextW(edit, text, 100);
     EXPECT_STREQ(text, kFolder);
 
@@ -362,6 +377,22 @@ TEST_F(PelEditTest, ClipboardShortcutsAreHandledAndConsumed)
     ::GetWindowTextW(edit, text, 100);
     EXPECT_STREQ(text, L"ied");
     EXPECT_EQ(ClipboardText(host), L"cop");
+}
+
+TEST_F(PelEditTest, KeyboardFocusShowsTheCueOnTheOutlineTheMouseDoesNot)
+{
+    InitThemePalette();
+    Click(5, 8); // focused and active by the mouse: the lit outline, no cue
+    ASSERT_EQ(::GetFocus(), edit.m_hWnd);
+    EXPECT_EQ(OutlinePixel(), kActive);
+    ::SetFocus(other);
+    PumpMessages(20);
+    ShowFocusCues(host.m_hWnd);
+    ::SetFocus(edit); // as Tab gives it the focus
+    EXPECT_EQ(OutlinePixel(), Palette().FocusCue);
+    EXPECT_EQ(CaptureWindow(edit).Pixel(11, 0), kBorder); // dotted
+    ::SetFocus(other);
+    EXPECT_EQ(OutlinePixel(), kBorder);
 }
 
 TEST_F(PelEditTest, RepaintingDoesNotLeakGdiObjects)

@@ -1,15 +1,17 @@
 // The label as a real child window of a shown window: background, text placement and
-// fallback font, link cursor and focus rectangle, and the click notification.
+// fallback font, link cursor, focus cue and Enter, and the click notification.
 #include "controls/Dpi.h"
 #include "controls/Fonts.h"
 #include "controls/Palette.h"
 #include "controls/PelButton.h"
 #include "controls/PelStatic.h"
 #include "framework/Handles.h"
+#include "framework/KeyboardCues.h"
 #include "HostTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -198,38 +200,77 @@ TEST_F(PelStaticTest, SingleLineBottomPutsTheTextOnTheBottomEdge)
     EXPECT_LE(topBox.top, 6);
 }
 
-TEST_F(PelStaticTest, FocusedLinkShowsAFocusRectangleInsetByTwo)
+TEST_F(PelStaticTest, FocusedLinkShowsTheCueAroundItsTextOnceTheKeyboardIsUsedAndOpensWithEnter)
 {
+    // A link much wider than its text, the text at the bottom, as the licence link is laid out.
     CPelStatic link;
-    Make(link, SS_LEFT | SS_NOTIFY, 10, 10, 120, 30);
+    Make(link, SS_LEFT | SS_NOTIFY, 10, 10, 200, 30);
     link.SetLink(true);
+    link.SetTextFont(TextFont());
+    link.SetTextFormat(DT_SINGLELINE | DT_BOTTOM);
+    link.SetText(L"Terms");
+    const COLORREF cue = Palette().FocusCue;
     ::SetFocus(link);
     PumpMessages(20);
     EXPECT_TRUE(link.IsFocused());
     Repaint(link);
+    CapturedImage plain = CaptureClient(link);
+    EXPECT_EQ(0, plain.CountColour(RECT{0, 0, 200, 30}, cue)); // focused by mouse or program
+    RECT text = BoxOfOtherPixels(plain, RECT{0, 0, 200, 30}, kBackground);
+    ASSERT_LT(text.left, text.right);
+
+    ShowFocusCues(host.m_hWnd);
+    Repaint(link);
     CapturedImage shot = CaptureClient(link);
-    EXPECT_GT(120 - 4 - shot.CountColour(RECT{2, 2, 118, 3}, kBackground), 20); // top edge
-    EXPECT_GT(30 - 4 - shot.CountColour(RECT{2, 2, 3, 28}, kBackground), 5);     // left edge
-    EXPECT_TRUE(shot.AllColour(RECT{0, 0, 120, 2}, kBackground));
-    EXPECT_TRUE(shot.AllColour(RECT{3, 3, 117, 27}, kBackground));
-    EXPECT_TRUE(shot.AllColour(RECT{118, 0, 120, 30}, kBackground));
+    ASSERT_GT(shot.CountColour(RECT{0, 0, 200, 30}, cue), 20);
+    // The cue's own box: around the text, not around the whole label.
+    RECT cueBox = {200, 30, 0, 0};
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 200; ++x)
+            if (shot.Pixel(x, y) == cue) {
+                cueBox.left = std::min<LONG>(cueBox.left, x);
+                cueBox.top = std::min<LONG>(cueBox.top, y);
+                cueBox.right = std::max<LONG>(cueBox.right, x + 1);
+                cueBox.bottom = std::max<LONG>(cueBox.bottom, y + 1);
+            }
+    EXPECT_EQ(0, cueBox.left);
+    EXPECT_LE(cueBox.left, text.left);
+    EXPECT_GE(cueBox.right, text.right);
+    EXPECT_LT(cueBox.right, 100);
+    EXPECT_EQ(30, cueBox.bottom);
+    EXPECT_GT(cueBox.top, 5);
+
+    // Enter opens it as a click does, and the dialog manager leaves Enter to it.
+    MSG enter = {};
+    enter.hwnd = link.m_hWnd;
+    enter.message = WM_KEYDOWN;
+    enter.wParam = VK_RETURN;
+    EXPECT_NE(0, link.SendMessage(WM_GETDLGCODE, VK_RETURN, reinterpret_cast<LPARAM>(&enter)) &
+                     DLGC_WANTMESSAGE);
+    link.PostMessage(WM_KEYDOWN, VK_RETURN, 1);
+    PumpMessages(20);
+    EXPECT_EQ(1, host.CountCommands(kLabelId, STN_CLICKED));
 
     ::SetFocus(host.m_hWnd);
     PumpMessages(20);
     EXPECT_FALSE(link.IsFocused());
     Repaint(link);
-    EXPECT_TRUE(CaptureClient(link).AllColour(RECT{0, 0, 120, 30}, kBackground));
+    EXPECT_EQ(0, CaptureClient(link).CountColour(RECT{0, 0, 200, 30}, cue));
 }
 
 TEST_F(PelStaticTest, FocusedPlainLabelShowsNoFocusRectangle)
 {
     CPelStatic label;
     Make(label, SS_LEFT, 10, 10, 120, 30);
+    ShowFocusCues(host.m_hWnd);
     ::SetFocus(label);
     PumpMessages(20);
     EXPECT_TRUE(label.IsFocused());
     Repaint(label);
     EXPECT_TRUE(CaptureClient(label).AllColour(RECT{0, 0, 120, 30}, kBackground));
+    label.PostMessage(WM_KEYDOWN, VK_RETURN, 1);
+    PumpMessages(20);
+    EXPECT_EQ(0, host.CountCommands(kLabelId, STN_CLICKED));
 }
 
 TEST_F(PelStaticTest, LinkShowsTheHandCursor)

@@ -183,7 +183,7 @@ TEST(DllPlanting, InstallerLoadsNoDllPlantedBesideIt)
     EXPECT_EQ(L"", fromFolder) << "modules loaded from the installer's folder";
     std::wstring missing;
     for (const wchar_t* own : {L"d2d1.dll", L"dwrite.dll", L"msi.dll", L"msimg32.dll",
-                               L"wininet.dll", L"comctl32.dll", L"gdiplus.dll"}) {
+                               L"wininet.dll", L"comctl32.dll", L"gdiplus.dll", L"oleacc.dll"}) {
         if (!loaded.count(own))
             missing += L" " + std::wstring(own);
     }

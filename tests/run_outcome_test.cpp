@@ -40,13 +40,16 @@ TEST_F(RunOutcomeTest, MainDialogEndingWithoutAReportCountsAsCancelled)
     EXPECT_EQ(OutcomeAfterMainDialog(false, false, RunOutcomeSuccess), 1603u);
 }
 
-TEST_F(RunOutcomeTest, OnlyResult3010IsARestartRequest)
+TEST_F(RunOutcomeTest, OnlyResults3010And1641AreRestartRequests)
 {
-    for (DWORD code : {0ul, 1ul, 1602ul, 1603ul, 1641ul, 3011ul}) {
+    for (DWORD code : {0ul, 1ul, 1602ul, 1603ul, 1638ul, 3011ul}) {
         NoteRestartRequest(code);
         EXPECT_FALSE(IsRebootRequired()) << code;
     }
     NoteRestartRequest(ERROR_SUCCESS_REBOOT_REQUIRED);
+    EXPECT_TRUE(IsRebootRequired());
+    ResetRunOutcomeForTesting();
+    NoteRestartRequest(ERROR_SUCCESS_REBOOT_INITIATED);
     EXPECT_TRUE(IsRebootRequired());
     // Noting is not reporting: whoever ends the run still decides the outcome.
     EXPECT_FALSE(IsRunOutcomeReported());

@@ -490,9 +490,10 @@ TEST_F(SettingPanelTest, LanguageChangeRewritesTextsAndPutsTheLinkFirstWhereTheS
     EXPECT_LT(box.right, link.left);
     EXPECT_LT(link.right, text.left);
 
-    // Back to English: text first again.
+    // Back to English, chosen in the closed box (arrow keys, the wheel), which reports a
+    // change of the selection: text first again.
     panel.LanguageCombo().SetCurSel(0);
-    Command(IDC_LANGUAGE_COMBO, CBN_SELENDOK);
+    Command(IDC_LANGUAGE_COMBO, CBN_SELCHANGE);
     EXPECT_EQ(1033, strings.m_nLanguageId);
     EXPECT_LT(RectInPanel(panel.LicenseText()).right, RectInPanel(panel.LicenseLink()).left);
 
@@ -746,6 +747,142 @@ TEST_F(SettingPanelTest, InTheMainDialogFoldingResizesItAndInstallShowsTheStatus
     EXPECT_EQ(L"C:", TheInstallConfig().m_strInstallFolder);
     guide.DestroyWindow();
     PumpMessages(10);
+}
+
+
+// The keys alone, through the main dialog's own modal loop: the Tab order (a disabled Install
+// left out), the focus cue only once the keyboard is used, Space, Enter on the link and as the
+// default button, Esc as the close request.
+TEST_F(SettingPanelTest, KeyboardAloneInTheMainDialog)
+{
+    SetListedCountryForTesting(1); // the licence starts unaccepted: Install is disabled
+    TheInstallConfig().m_strInstallFolder = L"C:\\";
+    CMainTemplate main;
+    CInstallGuide guide{PanelRunFlags()};
+    guide.InitModalIndirect(main.Get());
+    guide.SetImageModule(InstallerModule());
+    guide.SetIconModule(InstallerModule());
+    CSettingPanel* settings = nullptr;
+    guide.SetPanelFactory([&settings](int index) -> std::shared_ptr<CGuidePanel> {
+        std::shared_ptr<CGuidePanel> made;
+        if (index == PANEL_SETTINGS) {
+            auto panel = std::make_shared<CSettingPanel>();
+            settings = panel.get();
+            made = panel;
+        } else {
+            made = std::make_shared<CGuidePanel>(index == PANEL_STATUS ? IDD_STATUS_PANEL
+                                                                       : IDD_SUCCESS_PANEL);
+        }
+        made->SetResourceInstance(InstallerModule());
+        made->SetImageModule(InstallerModule());
+        return made;
+    });
+
+    // The control the focus is on, by id (the language box's edit field counts as the box).
+    auto focused = [&]() -> int {
+        HWND focus = ::GetFocus();
+        if (focus && settings && ::GetParent(focus) == settings->LanguageCombo().m_hWnd)
+            focus = ::GetParent(focus);
+        return focus ? ::GetDlgCtrlID(focus) : 0;
+    };
+    auto press = [](WPARAM key) {
+        HWND focus = ::GetFocus();
+        ::PostMessageW(focus, WM_KEYDOWN, key, 1);
+        ::PostMessageW(focus, WM_KEYUP, key, 0xC0000001);
+    };
+    auto shift = [](bool down) {
+        BYTE state[256];
+        ::GetKeyboardState(state);
+        state[VK_SHIFT] = state[VK_LSHIFT] = down ? 0x80 : 0;
+        ::SetKeyboardState(state);
+    };
+    auto cornerOf = [](HWND control) { return CaptureClient(control).Pixel(0, 0); };
+    const COLORREF cue = Palette().FocusCue;
+
+    CBoxWatcher watcher(kShortName, {IDNO});
+    CModalScript script;
+    script.WaitWhile([&] { return MessageBoxOpen(guide.m_hWnd); });
+    int first = 0;
+    COLORREF cornerBefore = 0;
+    std::vector<int> order;
+    COLORREF cornerAfter = 0;
+    bool installEnabledBySpace = false;
+    int afterShiftTab = 0;
+    size_t urlsAfterEnter = 0;
+    int panelAfterDisabledEnter = -1;
+    int panelAfterEsc = -1;
+    int panelAfterEnter = -1;
+    std::vector<std::function<void()>> steps = {
+        [&] {
+            ::SetForegroundWindow(guide.m_hWnd);
+            first = focused();
+            cornerBefore = cornerOf(settings->LicenseCheck());
+            press(VK_RETURN); // the default button is disabled: nothing happens
+            press(VK_TAB);
+        },
+    };
+    for (int i = 0; i < 5; ++i)
+        steps.push_back([&] {
+            order.push_back(focused());
+            press(VK_TAB);
+        });
+    steps.push_back([&] {
+        order.push_back(focused()); // round again at the check box
+        panelAfterDisabledEnter = guide.CurrentPanel();
+        cornerAfter = cornerOf(settings->LicenseCheck());
+        press(VK_SPACE);
+    });
+    steps.push_back([&] {
+        installEnabledBySpace = settings->IsLicenseAccepted() &&
+                                settings->InstallButton().IsWindowEnabled();
+        shift(true);
+        press(VK_TAB);
+    });
+    steps.push_back([&] {
+        shift(false);
+        afterShiftTab = focused(); // Install, now enabled, is back in the order
+        press(VK_TAB);
+        press(VK_TAB);
+    });
+    steps.push_back([&] { press(VK_RETURN); }); // on the link
+    steps.push_back([&] {
+        urlsAfterEnter = g_openedUrls.size();
+        press(VK_ESCAPE); // the question comes; No keeps the window
+    });
+    steps.push_back([&] {
+        panelAfterEsc = guide.CurrentPanel();
+        shift(true);
+        press(VK_TAB); // back to the check box: Enter there presses the default button
+    });
+    steps.push_back([&] {
+        shift(false);
+        press(VK_RETURN);
+    });
+    steps.push_back([&] {
+        panelAfterEnter = guide.CurrentPanel();
+        guide.PostMessage(WM_CLOSE);
+    });
+    script.Run(guide, steps);
+    watcher.Stop();
+    ASSERT_NE(nullptr, settings);
+    EXPECT_FALSE(script.TimedOut());
+
+    EXPECT_EQ(IDC_LICENSE_CHECK, first);
+    EXPECT_NE(cue, cornerBefore) << "a focus cue before any key";
+    EXPECT_EQ((std::vector<int>{IDC_LICENSE_LINK, IDC_SETTINGS_TOGGLE, IDC_LANGUAGE_COMBO,
+                                IDC_FOLDER_EDIT, IDC_BROWSE_BUTTON, IDC_LICENSE_CHECK}),
+              order);
+    EXPECT_EQ(PANEL_SETTINGS, panelAfterDisabledEnter);
+    EXPECT_EQ(cue, cornerAfter);
+    EXPECT_TRUE(installEnabledBySpace);
+    EXPECT_EQ(IDC_INSTALL_BUTTON, afterShiftTab);
+    ASSERT_EQ(1u, urlsAfterEnter);
+    EXPECT_EQ(L"https://www.pel-systems.com/varo-pro/7/license-terms", g_openedUrls[0]);
+    ASSERT_EQ(1, watcher.Count());
+    EXPECT_EQ(L"Are you sure you want to cancel the installing process?", watcher.Box(0).text);
+    EXPECT_EQ(PANEL_SETTINGS, panelAfterEsc);
+    EXPECT_EQ(PANEL_STATUS, panelAfterEnter);
+    EXPECT_EQ(L"C:", TheInstallConfig().m_strInstallFolder);
 }
 
 } // namespace

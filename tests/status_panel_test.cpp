@@ -474,7 +474,9 @@ TEST_F(StatusPanelTest, ControlsAreSetUpFromTheTheme)
     EXPECT_EQ(::GetDlgCtrlID(slides), IDC_SLIDE_SHOW);
     EXPECT_TRUE(slides.IsWindowVisible());
     EXPECT_EQ(slides.GetBackgroundColor(), palette.WindowBackground);
-    EXPECT_TRUE((slides.GetStyle() & WS_TABSTOP) != 0);
+    // Neither takes a key, so Tab passes both by.
+    EXPECT_EQ(slides.GetStyle() & WS_TABSTOP, 0u);
+    EXPECT_EQ(bar.GetStyle() & WS_TABSTOP, 0u);
 }
 
 TEST_F(StatusPanelTest, LayoutFollowsTheClientRectangle)

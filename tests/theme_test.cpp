@@ -4,8 +4,10 @@
 
 #include "WinTestSupport.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -101,8 +103,121 @@ TEST(ThemePalette, EveryColourHasItsValue)
     EXPECT_EQ(0xB28659u, p.LinkText);
     EXPECT_EQ(0x282828u, p.Separator);
     EXPECT_EQ(0xFFFFFFu, p.FocusCue);
+    EXPECT_EQ(static_cast<COLORREF>(GetSysColor(COLOR_GRAYTEXT)), p.DisabledText);
+    EXPECT_EQ(0xFFFFFFu, p.FieldText);
+    EXPECT_EQ(0x34302Fu, p.FieldBorder);
+    EXPECT_EQ(0xD38A36u, p.FieldActiveBorder);
+    EXPECT_EQ(0xD38A36u, p.ListBorder);
+    EXPECT_EQ(0xDFD8CEu, p.ListText);
+    EXPECT_EQ(0xDFD8CEu, p.ListSelectedText);
+    EXPECT_EQ(0x201A14u, p.ListBackground);
+    EXPECT_EQ(0x433C33u, p.ListSelectedBackground);
+    EXPECT_EQ(0xFFFFFFu, p.ButtonText);
+    EXPECT_EQ(static_cast<COLORREF>(CLR_NONE), p.ControlOutline);
+    EXPECT_EQ(0xFFFFFFu, p.AccentFocusCue);
     EXPECT_EQ(RGB(181, 39, 36), p.CloseHover); // red is the low byte
-    static_assert(sizeof(ThemePalette) == 23 * sizeof(COLORREF), "every colour is checked above");
+    static_assert(sizeof(ThemePalette) == 35 * sizeof(COLORREF), "every colour is checked above");
+}
+
+// Puts the system's own answer back behind IsHighContrastOn, the system's high-contrast
+// setting as it was, and the palette in the colours that follow from them.
+class HighContrastPalette : public ::testing::Test
+{
+protected:
+    void TearDown() override
+    {
+        if (m_changed)
+            SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof m_saved, &m_saved, 0);
+        SetHighContrastQueryForTesting(nullptr);
+        InitThemePalette();
+    }
+
+    HIGHCONTRASTW m_saved = {sizeof(HIGHCONTRASTW), 0, nullptr};
+    bool m_changed = false;
+};
+
+// Every entry in high contrast: the system colour docs/accessibility.md gives it.
+TEST_F(HighContrastPalette, TakesEveryColourFromTheSystem)
+{
+    SetHighContrastQueryForTesting([] { return true; });
+    ASSERT_TRUE(IsHighContrastOn());
+    InitThemePalette();
+    struct Mapping
+    {
+        const char* name;
+        COLORREF ThemePalette::*entry;
+        int systemColour;
+    };
+    const Mapping mappings[] = {
+        {"CaptionText", &ThemePalette::CaptionText, COLOR_WINDOWTEXT},
+        {"WindowBackground", &ThemePalette::WindowBackground, COLOR_WINDOW},
+        {"FrameBorder", &ThemePalette::FrameBorder, COLOR_WINDOWTEXT},
+        {"FrameBackground", &ThemePalette::FrameBackground, COLOR_WINDOW},
+        {"CloseHover", &ThemePalette::CloseHover, COLOR_HIGHLIGHT},
+        {"CloseDown", &ThemePalette::CloseDown, COLOR_HIGHLIGHT},
+        {"CaptionButtonHover", &ThemePalette::CaptionButtonHover, COLOR_HIGHLIGHT},
+        {"CaptionButtonDown", &ThemePalette::CaptionButtonDown, COLOR_HIGHLIGHT},
+        {"StrongText", &ThemePalette::StrongText, COLOR_WINDOWTEXT},
+        {"LabelText", &ThemePalette::LabelText, COLOR_WINDOWTEXT},
+        {"FieldBackground", &ThemePalette::FieldBackground, COLOR_WINDOW},
+        {"FieldButtonBackground", &ThemePalette::FieldButtonBackground, COLOR_BTNFACE},
+        {"ProgressTrack", &ThemePalette::ProgressTrack, COLOR_WINDOW},
+        {"ProgressFill", &ThemePalette::ProgressFill, COLOR_HIGHLIGHT},
+        {"Accent", &ThemePalette::Accent, COLOR_HIGHLIGHT},
+        {"AccentHover", &ThemePalette::AccentHover, COLOR_HIGHLIGHT},
+        {"AccentDown", &ThemePalette::AccentDown, COLOR_HIGHLIGHT},
+        {"AccentDisabled", &ThemePalette::AccentDisabled, COLOR_BTNFACE},
+        {"AccentText", &ThemePalette::AccentText, COLOR_HIGHLIGHTTEXT},
+        {"AccentDisabledText", &ThemePalette::AccentDisabledText, COLOR_GRAYTEXT},
+        {"LinkText", &ThemePalette::LinkText, COLOR_HOTLIGHT},
+        {"Separator", &ThemePalette::Separator, COLOR_WINDOWTEXT},
+        {"FocusCue", &ThemePalette::FocusCue, COLOR_HIGHLIGHT},
+        {"DisabledText", &ThemePalette::DisabledText, COLOR_GRAYTEXT},
+        {"FieldText", &ThemePalette::FieldText, COLOR_WINDOWTEXT},
+        {"FieldBorder", &ThemePalette::FieldBorder, COLOR_WINDOWTEXT},
+        {"FieldActiveBorder", &ThemePalette::FieldActiveBorder, COLOR_HIGHLIGHT},
+        {"ListBorder", &ThemePalette::ListBorder, COLOR_WINDOWTEXT},
+        {"ListText", &ThemePalette::ListText, COLOR_WINDOWTEXT},
+        {"ListSelectedText", &ThemePalette::ListSelectedText, COLOR_HIGHLIGHTTEXT},
+        {"ListBackground", &ThemePalette::ListBackground, COLOR_WINDOW},
+        {"ListSelectedBackground", &ThemePalette::ListSelectedBackground, COLOR_HIGHLIGHT},
+        {"ButtonText", &ThemePalette::ButtonText, COLOR_BTNTEXT},
+        {"ControlOutline", &ThemePalette::ControlOutline, COLOR_WINDOWTEXT},
+        {"AccentFocusCue", &ThemePalette::AccentFocusCue, COLOR_HIGHLIGHTTEXT},
+    };
+    static_assert(sizeof mappings / sizeof mappings[0] == sizeof(ThemePalette) / sizeof(COLORREF),
+                  "every colour has its system colour above");
+    for (const Mapping& m : mappings)
+        EXPECT_EQ(static_cast<COLORREF>(GetSysColor(m.systemColour)), Palette().*m.entry) << m.name;
+
+    SetHighContrastQueryForTesting(nullptr);
+    InitThemePalette();
+    EXPECT_EQ(0x1E1918u, Palette().WindowBackground);
+    EXPECT_EQ(static_cast<COLORREF>(CLR_NONE), Palette().ControlOutline);
+}
+
+// The real switch. Windows stores the flag and reports it back; Wine 8 refuses to set it
+// (ERROR_INVALID_SPI_VALUE) and always reports it off, so there only the reading is checked.
+TEST_F(HighContrastPalette, FollowsTheSystemSetting)
+{
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof m_saved, &m_saved, 0));
+    EXPECT_EQ((m_saved.dwFlags & HCF_HIGHCONTRASTON) != 0, IsHighContrastOn());
+    HIGHCONTRASTW on = m_saved;
+    on.dwFlags |= HCF_HIGHCONTRASTON;
+    SetLastError(0);
+    m_changed = SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof on, &on, 0) != FALSE;
+    const DWORD error = GetLastError();
+    HIGHCONTRASTW now = {sizeof now, 0, nullptr};
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof now, &now, 0));
+    const bool reported = (now.dwFlags & HCF_HIGHCONTRASTON) != 0;
+    RecordProperty("high_contrast_set", m_changed ? "stored" : "refused");
+    if (!m_changed)
+        std::printf("[ note ] the system refused high contrast (error %lu): only reading it is "
+                    "checked\n", error);
+    EXPECT_EQ(reported, IsHighContrastOn());
+    InitThemePalette();
+    EXPECT_EQ(static_cast<COLORREF>(reported ? GetSysColor(COLOR_WINDOW) : 0x1E1918u),
+              Palette().WindowBackground);
 }
 
 struct FontExpectation

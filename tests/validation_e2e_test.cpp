@@ -1,6 +1,7 @@
 // The self-check of the real installer executable, staged in a folder of its own with a
 // manifest beside it and run against the test download server: the server error message
-// and exit code, a successor downloaded and started at exit, "/n" and "/s".
+// and exit code, a manifest that cannot be used, a successor downloaded and started at exit,
+// "/n" and "/s".
 #include "InstallConfigTestSupport.h"
 #include "TestServer.h"
 #include "WinTestSupport.h"
@@ -89,6 +90,23 @@ std::wstring ReadUtf16File(const std::wstring& path)
     return text;
 }
 
+std::wstring ReadUtf8File(const std::wstring& path)
+{
+    CFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file)
+        return std::wstring();
+    std::string bytes(::GetFileSize(file.Get(), nullptr), '\0');
+    DWORD read = 0;
+    if (bytes.empty() || !::ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr))
+        return std::wstring();
+    const int n = ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(read), nullptr, 0);
+    std::wstring text(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0)
+        ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(read), &text[0], n);
+    return text;
+}
+
 // What one run of the installer showed, watched from outside until it ended.
 struct RunRecord
 {
@@ -119,13 +137,16 @@ protected:
     void TearDown() override { ::SetEnvironmentVariableW(L"PEL_RECORD_ARGS_FILE", nullptr); }
 
     // A web-build manifest (installer 7.0.0.10) whose version check goes to `versionUrl`.
-    void WriteManifest(const std::wstring& versionUrl)
+    static std::string ManifestFor(const std::wstring& versionUrl)
     {
         std::string text = ManifestText(GoodProductBody("Software\\PelTests\\NoSuchProduct"));
         const std::string old = "http://127.0.0.1:8470/version.xml";
-        ASSERT_NE(std::string::npos, text.find(old));
         text.replace(text.find(old), old.size(), Narrow(versionUrl));
-        ASSERT_TRUE(WriteFileBytes(m_installer.File(L"config\\manifest.xml"), text));
+        return text;
+    }
+    void WriteManifest(const std::wstring& versionUrl)
+    {
+        ASSERT_TRUE(WriteFileBytes(m_installer.File(L"config\\manifest.xml"), ManifestFor(versionUrl)));
     }
 
     void ServeVersionDocument(const std::string& freshMinimum, const std::string& freshUrl)
@@ -236,6 +257,59 @@ TEST_F(ValidationEndToEnd, UnreachableServerShowsTheConnectErrorAndFails)
     EXPECT_TRUE(run.boxOwnedByValidator);
     EXPECT_FALSE(run.mainWindowSeen);
     EXPECT_EQ(1603, run.exitCode);
+}
+
+// A manifest the installer cannot use means a damaged installer, not an unreachable server:
+// the self-check, and the install worker of a "/n" run, say so (in the run log only when the
+// run is quiet), end with 1603 and send nothing to the server the manifest names. Without a
+// short name the box is captioned with the executable's name.
+TEST_F(ValidationEndToEnd, UnusableManifestSaysTheInstallerIsDamagedAndAsksNoServer)
+{
+    enum Manifest { Missing, Empty, IllFormed, NoPid };
+    const struct
+    {
+        const char* name;
+        Manifest manifest;
+        const wchar_t* args;
+        const wchar_t* caption;
+    } cases[] = {
+        {"missing", Missing, L"", kExeName},
+        {"empty, quiet", Empty, L"/quiet", kExeName},
+        {"not well-formed, /n /s", IllFormed, L"/n /s", kExeName},
+        {"without pid", NoPid, L"", kShortName},
+        {"without pid, /n /quiet", NoPid, L"/n /quiet", kShortName},
+    };
+    const std::wstring manifest = m_installer.File(L"config\\manifest.xml");
+    const std::wstring damaged = L"The installer is damaged: its settings file " + manifest +
+                                 L" is missing or cannot be read. Download the installer again.";
+    const std::wstring log = m_work.File(L"run.log");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ::DeleteFileW(manifest.c_str());
+        ::DeleteFileW(log.c_str());
+        if (c.manifest != Missing) {
+            std::string text = ManifestFor(m_server.Url(L"/version.xml"));
+            if (c.manifest == Empty)
+                text.clear();
+            if (c.manifest == IllFormed)
+                text.resize(text.find("</product>")); // still names the server
+            if (c.manifest == NoPid)
+                text.erase(text.find("<pid>"), text.find("</pid>") + 6 - text.find("<pid>"));
+            ASSERT_TRUE(WriteFileBytes(manifest, text));
+        }
+        const bool quiet = std::wstring(c.args).find(L"/quiet") != std::wstring::npos;
+
+        const int requestsBefore = m_server.CountRequests("/");
+        const RunRecord run = Run(std::wstring(c.args) + L" /log \"" + log + L"\"", false);
+        EXPECT_EQ(1603, run.exitCode);
+        EXPECT_EQ(quiet ? 0 : 1, run.boxes);
+        EXPECT_EQ(!quiet, BoxSaid(run, damaged));
+        const std::wstring said = ReadUtf8File(log);
+        EXPECT_NE(std::wstring::npos,
+                  said.find(L"Message box \"" + std::wstring(c.caption) + L"\" [OK]: " + damaged))
+            << Narrow(said);
+        EXPECT_EQ(requestsBefore, m_server.CountRequests("/")) << m_server.RequestLog();
+    }
 }
 
 TEST_F(ValidationEndToEnd, OutdatedInstallerStartsItsDownloadedSuccessorWithSlashNAndTheRunsOptions)

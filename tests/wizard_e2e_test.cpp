@@ -2,6 +2,8 @@
 // 127.0.0.1 and driven from outside like a person would: find its windows, click, read texts,
 // answer message boxes. Quiet runs (/quiet) are watched for any window they must not have.
 #include "E2eTestSupport.h"
+#include "MsiTestSupport.h"
+#include "engine/Sha256.h"
 
 #include <gtest/gtest.h>
 
@@ -116,6 +118,63 @@ bool WaitUntil(Pred pred, DWORD timeoutMs = 15000)
     return true;
 }
 
+// The keyboard as the system delivers it: key and character messages posted to whichever
+// window of the installer has the focus, through its own message loop. No mouse message.
+class CKeyboard
+{
+public:
+    explicit CKeyboard(HWND main) : m_main(main), m_thread(GetWindowThreadProcessId(main, nullptr))
+    {
+    }
+
+    HWND Focus() const
+    {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(m_thread, &info) ? info.hwndFocus : nullptr;
+    }
+    // The id of the focused control; the edit field of the language box counts as the box.
+    int FocusedId() const
+    {
+        HWND focus = Focus();
+        if (!focus)
+            return 0;
+        wchar_t cls[16] = L"";
+        GetClassNameW(GetParent(focus), cls, 16);
+        if (lstrcmpiW(cls, L"ComboBox") == 0)
+            focus = GetParent(focus);
+        return GetDlgCtrlID(focus);
+    }
+    bool WaitFocus(int id) const { return WaitUntil([&] { return FocusedId() == id; }); }
+    // The release comes after the character that the press makes, as from a real keyboard.
+    void Press(WPARAM key) const
+    {
+        HWND focus = Focus();
+        PostMessageW(focus, WM_KEYDOWN, key, 1);
+        Settle();
+        PostMessageW(focus, WM_KEYUP, key, 0xC0000001);
+    }
+    void Type(const std::wstring& text) const
+    {
+        HWND focus = Focus();
+        for (wchar_t c : text)
+            PostMessageW(focus, WM_CHAR, c, 1);
+    }
+
+private:
+    // Returns once the installer's thread has taken what was posted before: a message sent
+    // to it is handled only when it next looks for messages, so the second one waits until
+    // the first posted message has been handled.
+    void Settle() const
+    {
+        for (int i = 0; i < 2; ++i)
+            SendMessageTimeoutW(m_main, WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr);
+    }
+
+    HWND m_main;
+    DWORD m_thread;
+};
+
 } // namespace
 
 TEST_F(WizardE2e, NormalInstallRunsToStartNowWhichOpensTheHomePageAndStartsTheProduct)
@@ -136,6 +195,98 @@ TEST_F(WizardE2e, NormalInstallRunsToStartNowWhichOpensTheHomePageAndStartsThePr
     EXPECT_EQ(m_installer.WaitExit(20000), 0);
     EXPECT_TRUE(WaitSemaphore(L"QuilloVaroInstance_70", 15000)) << "the product did not start";
     CloseProductWindow();
+}
+
+TEST_F(WizardE2e, KeysAloneInstallWithTheChosenLanguageAndFolderAndStartTheProduct)
+{
+    e2e::CProductCleanup cleanup;
+    ASSERT_TRUE(cleanup.Held());
+    e2e::CBrowserRecorder browser;
+    testing_support::TempFolder temp;
+    const std::wstring folder = temp.Path() + L"\\Varo Keys";
+    std::wstring typed = folder; // typed with slashes, as Windows also takes a path
+    std::replace(typed.begin(), typed.end(), L'\\', L'/');
+    HWND main = Launch(L"");
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(WaitForPanel(main, SettingsPanel, 10000, m_installer.Process()));
+    CKeyboard keys(main);
+    HWND install = PanelControl(main, 133);
+    ASSERT_TRUE(WaitUntil([&] { return keys.FocusedId() == 133 || keys.FocusedId() == 134; }))
+        << "the focus starts on Install, or on the licence box while Install is disabled";
+
+    // The licence: Space on the check box accepts it (where it starts accepted, Space first
+    // takes it back, which disables Install).
+    if (keys.FocusedId() == 133) {
+        keys.Press(VK_TAB);
+        ASSERT_TRUE(keys.WaitFocus(134));
+        keys.Press(VK_SPACE);
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindowEnabled(install); }));
+    }
+    keys.Press(VK_SPACE);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(install) != FALSE; }));
+
+    // The settings: Space on the toggle folds them away (Tab then passes them by), and on it
+    // again opens them.
+    keys.Press(VK_TAB);
+    ASSERT_TRUE(keys.WaitFocus(152)); // the licence link
+    keys.Press(VK_TAB);
+    ASSERT_TRUE(keys.WaitFocus(138));
+    const LONG unfolded = WindowHeight(main);
+    keys.Press(VK_SPACE);
+    ASSERT_TRUE(WaitUntil([&] { return WindowHeight(main) == unfolded - 120; }));
+    keys.Press(VK_TAB);
+    ASSERT_TRUE(keys.WaitFocus(133)) << "the folded rows must leave the Tab order";
+    for (int id : {134, 152, 138}) {
+        keys.Press(VK_TAB);
+        ASSERT_TRUE(keys.WaitFocus(id));
+    }
+    keys.Press(VK_SPACE);
+    ASSERT_TRUE(WaitUntil([&] { return WindowHeight(main) == unfolded; }));
+
+    // The language: Down in the closed box chooses Deutsch, and the texts follow.
+    keys.Press(VK_TAB);
+    ASSERT_TRUE(keys.WaitFocus(141));
+    HWND combo = PanelControl(main, 141);
+    const std::wstring english = WindowText(PanelControl(main, 135));
+    keys.Press(VK_DOWN);
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageW(combo, CB_GETCURSEL, 0, 0) == 1; }));
+    EXPECT_TRUE(WaitUntil([&] { return WindowText(PanelControl(main, 135)) != english; }));
+
+    // The folder: Tab selects the edit's text, typing replaces it.
+    keys.Press(VK_TAB);
+    ASSERT_TRUE(keys.WaitFocus(143));
+    HWND edit = PanelControl(main, 143);
+    keys.Type(typed);
+    ASSERT_TRUE(WaitUntil([&] { return WindowText(edit) == typed; })) << WindowText(edit).c_str();
+
+    // Past browse and round to Install, which Space presses.
+    keys.Press(VK_TAB);
+    ASSERT_TRUE(keys.WaitFocus(148));
+    keys.Press(VK_TAB);
+    ASSERT_TRUE(keys.WaitFocus(133));
+    keys.Press(VK_SPACE);
+    ASSERT_TRUE(WaitForPanel(main, StatusPanel, 10000, m_installer.Process()));
+    ASSERT_TRUE(WaitForPanel(main, SuccessPanel, kInstallTimeoutMs, m_installer.Process()));
+
+    // The success panel takes the focus to Start Now; Enter presses it.
+    ASSERT_TRUE(keys.WaitFocus(1));
+    browser.Clear();
+    keys.Press(VK_RETURN);
+    EXPECT_EQ(browser.LastAddress(5000), L"https://www.pel-systems.com/varo-pro/7/welcome");
+    EXPECT_EQ(m_installer.WaitExit(20000), 0);
+    EXPECT_TRUE(WaitSemaphore(L"QuilloVaroInstance_70", 15000)) << "the product did not start";
+    CloseProductWindow();
+
+    ExpectProductInstalled(L"7.0.0.1");
+    const std::wstring exe = e2e::ProductRegistryString(L"exe");
+    EXPECT_EQ(exe.rfind(folder + L"\\", 0), 0u) << exe.c_str();
+    DWORD language = 0;
+    DWORD size = sizeof language;
+    EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Pel Systems\\VARO Pro\\070\\LanguagePacks",
+                           L"InitialLangID", RRF_RT_REG_DWORD | RRF_SUBKEY_WOW6464KEY, nullptr,
+                           &language, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(language, 1031u);
 }
 
 TEST_F(WizardE2e, SilentRunShowsNoWindowInstallsAndEndsWithZero)
@@ -506,7 +657,8 @@ struct WindowWatch
 // exit code.
 TEST(QuietRunE2e, ShowsNothingAnswersEveryQuestionAndLogsTheCause)
 {
-    enum Setup { ServerDown, ProgramRunning, RefusedPackage, Normal };
+    enum Setup { ServerDown, ProgramRunning, RefusedPackage, Normal, NoProgramLanguagePack, IdlePrerequisite,
+                 OtherProduct };
     enum LogRequest { FileInAFolder, FileInAMissingFolder, AFolder };
     struct Case
     {
@@ -517,6 +669,8 @@ TEST(QuietRunE2e, ShowsNothingAnswersEveryQuestionAndLogsTheCause)
         std::vector<std::wstring> says;   // in this order
     };
     const std::wstring failed = L"Run ended, exit code 1603 (failed)";
+    const std::wstring otherProduct = testing_support::PackageProperty(L"ProductCode");
+    ASSERT_FALSE(otherProduct.empty());
     const std::wstring connectError =
         L"Unable to contact the download server. Check your Internet connection and try again. If "
         L"the issue persists, please contact Customer Care.";
@@ -528,6 +682,20 @@ TEST(QuietRunE2e, ShowsNothingAnswersEveryQuestionAndLogsTheCause)
           L"Answer: Cancel (quiet run, nothing shown)", failed}},
         {"a package Windows Installer refuses", RefusedPackage, FileInAFolder, 1603,
          {L"MSI Installation failed. Error Code: ", failed}},
+        // What a setup program or package installs is checked: a language pack that is no
+        // program (a German run), a prerequisite's program that registers nothing, another
+        // product's package (refused like a failed download).
+        {"a language pack that is no program", NoProgramLanguagePack, FileInAFolder, 1603,
+         {L"Language pack 1031 (", L"language_pack_1031.exe): its setup program did not start; the installation fails",
+          L"Installation Failed", failed}},
+        {"a prerequisite whose program registers nothing", IdlePrerequisite, FileInAFolder, 1603,
+         {L"vc_redist.exe: exit code 161 (not a success code",
+          L"Prerequisite vc_redist.exe: still missing after its setup program ran; the installation fails",
+          L"Installation Failed", failed}},
+        {"another product's package", OtherProduct, FileInAFolder, 1603,
+         {L"varo_pro_70.msi: ProductCode " + otherProduct + L" is not the manifest's product_code " +
+              e2e::kProductCode,
+          L"Message box \"VARO\" [OK]: " + connectError, failed}},
         // A whole run, section by section: who runs where, the manifest, the self-check, the
         // plan, every request, each program and package, the registry, how it ended.
         {"a normal installation", Normal, FileInAFolder, 0,
@@ -538,7 +706,10 @@ TEST(QuietRunE2e, ShowsNothingAnswersEveryQuestionAndLogsTheCause)
           L"Version document: product_code = ", L"Start decision 0: ", L"Self-check: decision 0",
           // Found or missing, depending on what earlier runs in this prefix left.
           L"Prerequisite vc_redist.exe: ", L"Stage downloads started", L"msi\\varo_pro_70.msi, 196608 bytes",
-          L"Stage installs started", L"Windows Installer package ", L"Windows Installer log: ",
+          L"Stage installs started",
+          L"varo_pro_70.msi: ProductCode " + std::wstring(e2e::kProductCode) +
+              L", ProductVersion 7.0.0.1, as the version document's fresh_install version says",
+          L"Windows Installer package ", L"Windows Installer log: ",
           L"varo_pro_70.msi: result 0", L"Registry HKLM\\SOFTWARE\\Pel Systems\\VARO Pro\\070\\exe = ",
           L"Installation Finished", L"Run ended, exit code 0 (installed, or nothing to do)"}},
     };
@@ -565,6 +736,27 @@ TEST(QuietRunE2e, ShowsNothingAnswersEveryQuestionAndLogsTheCause)
             ASSERT_TRUE(testing_support::WriteFileBytes(stage.SiteFolder() + L"\\msi\\varo_pro_70.msi",
                                                         std::string(4096, 'x')));
         }
+        if (c.setup == NoProgramLanguagePack) {
+            // Its hash in the manifest vouches for the file, so that only its start can fail.
+            const std::wstring pack = stage.SiteFolder() + L"\\langpack\\language_pack_1031.exe";
+            ASSERT_TRUE(testing_support::WriteFileBytes(pack, "not a program\r\n"));
+            Sha256Digest digest{};
+            ASSERT_TRUE(Sha256OfFile(pack, digest));
+            const std::wstring hash = Sha256Text(digest);
+            ASSERT_TRUE(stage.EditManifest("</language_pack>", "<sha256>" + std::string(hash.begin(), hash.end()) +
+                                                                   "</sha256>"));
+        }
+        if (c.setup == IdlePrerequisite) {
+            // A language pack's program under the prerequisite's name: it runs and ends, but
+            // its name carries no language, so it registers nothing.
+            e2e::ForgetPrerequisites();
+            ASSERT_TRUE(CopyFileW((stage.SiteFolder() + L"\\langpack\\language_pack_1036.exe").c_str(),
+                                  (stage.SiteFolder() + L"\\prereq\\vc_redist.exe").c_str(), FALSE));
+        }
+        if (c.setup == OtherProduct) {
+            ASSERT_TRUE(CopyFileW(testing_support::TestPackagePath().c_str(),
+                                  (stage.SiteFolder() + L"\\msi\\varo_pro_70.msi").c_str(), FALSE));
+        }
         testing_support::TempFolder logs;
         const std::wstring requested = c.log == FileInAFolder          ? logs.File(L"run.log")
                                        : c.log == FileInAMissingFolder ? logs.File(L"missing\\run.log")
@@ -572,7 +764,8 @@ TEST(QuietRunE2e, ShowsNothingAnswersEveryQuestionAndLogsTheCause)
         const std::vector<std::wstring> before = DefaultPlaceLogs();
 
         CProgram installer;
-        ASSERT_TRUE(installer.Start(stage.Exe(), L"/quiet /log \"" + requested + L"\""))
+        ASSERT_TRUE(installer.Start(stage.Exe(), L"/quiet /log \"" + requested + L"\"" +
+                                                     (c.setup == NoProgramLanguagePack ? L" /lang 1031" : L"")))
             << "error " << GetLastError();
         WindowWatch watch;
         long code = -1;
@@ -587,7 +780,18 @@ TEST(QuietRunE2e, ShowsNothingAnswersEveryQuestionAndLogsTheCause)
         EXPECT_TRUE(watch.shown.empty()) << watch.Shown();
         RecordProperty(std::string("WindowClasses") + std::to_string(c.setup), watch.Classes());
         EXPECT_EQ(code, c.exitCode);
-        EXPECT_EQ(e2e::ProductVersion(), c.exitCode == 0 ? L"7.0.0.1" : L"");
+        // The language pack comes after the main package, which stays installed.
+        EXPECT_EQ(e2e::ProductVersion(), c.exitCode == 0 || c.setup == NoProgramLanguagePack ? L"7.0.0.1" : L"");
+        if (c.setup == OtherProduct) {
+            wchar_t version[64] = L"";
+            DWORD size = 64;
+            const UINT other = MsiGetProductInfoW(otherProduct.c_str(), INSTALLPROPERTY_VERSIONSTRING, version, &size);
+            EXPECT_EQ(other, static_cast<UINT>(ERROR_UNKNOWN_PRODUCT)) << "the other product was installed";
+            if (other == ERROR_SUCCESS) {
+                MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
+                MsiConfigureProductW(otherProduct.c_str(), INSTALLLEVEL_DEFAULT, INSTALLSTATE_ABSENT);
+            }
+        }
 
         std::wstring log;
         if (c.log == FileInAFolder) {
@@ -611,7 +815,9 @@ TEST(QuietRunE2e, ShowsNothingAnswersEveryQuestionAndLogsTheCause)
             EXPECT_TRUE(SaysInOrder(log.substr(0, log.find(L"\r\n")),
                                     {problem, L"); the log is written to the default place."}));
         }
-        EXPECT_TRUE(SaysInOrder(log, {L"Options: /quiet /s /log " + requested}));
+        EXPECT_TRUE(SaysInOrder(log, {L"Options: /quiet /s " +
+                                          std::wstring(c.setup == NoProgramLanguagePack ? L"/lang 1031 " : L"") +
+                                          L"/log " + requested}));
         EXPECT_TRUE(SaysInOrder(log, c.says));
         if (c.exitCode == 0) {
             EXPECT_EQ(log.find(L"Message box"), std::wstring::npos) << Utf8(log);

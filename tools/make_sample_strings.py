@@ -51,6 +51,7 @@ UI_KEYS = [
     "IDS_CLOSE_RUNNING_APPS",
     "IDS_STATUS_RETRYING",
     "IDS_ERR_LOG_FILE",
+    "IDS_ERR_DAMAGED_INSTALLER",
 ]
 
 # The [RLINK] section. Every sample language points at the same pages; a vendor with
@@ -106,6 +107,8 @@ LANGUAGES = [
         "The following applications should be closed before continuing the installation:",
         "Connection lost. Retrying in %d s...",
         "The log file %s cannot be written. The log is written to %s instead.",
+        "The installer is damaged: its settings file %s is missing or cannot be read. Download "
+        "the installer again.",
     ]),
     (1031, "German (Germany)", "Deutsch", [
         "Installieren",
@@ -152,6 +155,8 @@ LANGUAGES = [
         "Verbindung unterbrochen. Neuer Versuch in %d s...",
         "Die Protokolldatei %s kann nicht geschrieben werden. Das Protokoll wird stattdessen "
         "in %s geschrieben.",
+        "Das Installationsprogramm ist beschädigt: Die Einstellungsdatei %s fehlt oder kann "
+        "nicht gelesen werden. Laden Sie das Installationsprogramm erneut herunter.",
     ]),
     (1036, "French (France)", "Français", [
         "Installer",
@@ -197,6 +202,8 @@ LANGUAGES = [
         "Connexion perdue. Nouvelle tentative dans %d s...",
         "Impossible d’écrire dans le fichier journal %s. Le journal est enregistré dans %s à "
         "la place.",
+        "Le programme d’installation est endommagé" + NBSP + ": son fichier de paramètres %s "
+        "est manquant ou illisible. Téléchargez de nouveau le programme d’installation.",
     ]),
     (3082, "Spanish (Spain, international sort)", "Español", [
         "Instalar",
@@ -242,6 +249,8 @@ LANGUAGES = [
         "Se perdió la conexión. Reintentando en %d s...",
         "No se puede escribir en el archivo de registro %s. En su lugar, el registro se "
         "escribe en %s.",
+        "El instalador está dañado: falta su archivo de configuración %s o no se puede leer. "
+        "Vuelva a descargar el instalador.",
     ]),
     (1040, "Italian (Italy)", "Italiano", [
         "Installa",
@@ -285,6 +294,8 @@ LANGUAGES = [
         "Chiudere le applicazioni seguenti prima di continuare l’installazione:",
         "Connessione persa. Nuovo tentativo tra %d s...",
         "Impossibile scrivere nel file di registro %s. Il registro viene scritto invece in %s.",
+        "Il programma di installazione è danneggiato: il file di impostazioni %s è mancante o "
+        "non può essere letto. Scaricare di nuovo il programma di installazione.",
     ]),
     # Japanese puts the object before the verb: the link text comes first on the licence
     # line, so the sentence does not begin with IDS_ACCEPT_LICENSE_TERMS.
@@ -330,6 +341,8 @@ LANGUAGES = [
         "インストールを続行する前に、次のアプリケーションを終了してください:",
         "接続が切断されました。%d 秒後に再試行します...",
         "ログ ファイル %s に書き込めません。代わりに %s にログを書き込みます。",
+        "インストーラーが破損しています。設定ファイル %s が見つからないか、読み取れません。"
+        "インストーラーをもう一度ダウンロードしてください。",
     ]),
     (2052, "Chinese (Simplified, PRC)", "简体中文", [
         "安装",
@@ -370,6 +383,7 @@ LANGUAGES = [
         "继续安装之前，请关闭以下应用程序：",
         "连接已断开。%d 秒后重试...",
         "无法写入日志文件 %s。日志将改为写入 %s。",
+        "安装程序已损坏：其设置文件 %s 缺失或无法读取。请重新下载安装程序。",
     ]),
     (1046, "Portuguese (Brazil)", "Português (Brasil)", [
         "Instalar",
@@ -414,6 +428,8 @@ LANGUAGES = [
         "Os seguintes aplicativos devem ser fechados antes de continuar a instalação:",
         "Conexão perdida. Tentando novamente em %d s...",
         "Não é possível gravar o arquivo de log %s. Em vez disso, o log é gravado em %s.",
+        "O instalador está danificado: o arquivo de configurações %s está ausente ou não pode "
+        "ser lido. Baixe o instalador novamente.",
     ]),
     (1045, "Polish (Poland)", "Polski", [
         "Zainstaluj",
@@ -458,6 +474,8 @@ LANGUAGES = [
         "Utracono połączenie. Ponowna próba za %d s...",
         "Nie można zapisać pliku dziennika %s. Zamiast tego dziennik jest zapisywany w pliku "
         "%s.",
+        "Instalator jest uszkodzony: brak pliku ustawień %s lub nie można go odczytać. Pobierz "
+        "instalator ponownie.",
     ]),
 ]
 

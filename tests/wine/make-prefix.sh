@@ -21,6 +21,9 @@ wine reg add "$key" /v "Tahoma (TrueType)" /t REG_SZ /d tahoma.ttf /f >/dev/null
 wine reg add "$key" /v "Tahoma Bold (TrueType)" /t REG_SZ /d tahomabd.ttf /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
+# Keyboard cues as Windows has them by default: focus rectangles hidden until the keyboard is
+# used (Wine's own default shows them always). Wine's mask with the cues bit (0x20) cleared.
+wine reg add 'HKCU\Control Panel\Desktop' /v UserPreferencesMask /t REG_BINARY /d 1000028012000000 /f >/dev/null 2>&1
 # Links the installer opens (licence, home page, slide show) must never leave this machine:
 # web addresses open a program that does nothing. Tests and the demo that want to see which
 # address was opened point these keys at a recording program themselves.
