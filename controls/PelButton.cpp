@@ -170,7 +170,7 @@ LRESULT CPelButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_GETDLGCODE:
         return OnGetDlgCode(wParam, lParam);
     case WM_KEYDOWN:
-        if (wParam == VK_RETURN && IsPushButton()) {
+        if (wParam == VK_RETURN && TakesEnter()) {
             ::PostMessageW(GetParent(), WM_COMMAND,
                            MAKEWPARAM(::GetDlgCtrlID(m_hWnd), BN_CLICKED),
                            reinterpret_cast<LPARAM>(m_hWnd));
@@ -194,10 +194,9 @@ LRESULT CPelButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 LRESULT CPelButton::OnGetDlgCode(WPARAM wParam, LPARAM lParam)
 {
     LRESULT code = CButton::WindowProc(WM_GETDLGCODE, wParam, lParam);
-    // A focused push button takes Enter for itself; picture buttons (check boxes, the fold
-    // toggle) leave it to the dialog's default button, as check boxes do.
+    // A focused push button takes Enter for itself; a check box leaves it to the dialog.
     const auto* msg = reinterpret_cast<const MSG*>(lParam);
-    if (msg && msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN && IsPushButton())
+    if (msg && msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN && TakesEnter())
         code |= DLGC_WANTMESSAGE;
     return code;
 }

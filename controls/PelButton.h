@@ -63,9 +63,10 @@ public:
     COLORREF GetPressedColor() const { return m_crPressed; }
     COLORREF GetBorderColor() const { return m_crBorder; }
     COLORREF GetOutlineColor() const { return m_crOutline; }
-    // A button with a caption is a push button: Enter presses it while it has the focus.
-    // Picture buttons act as check boxes and toggles, which Space alone presses.
-    bool IsPushButton() const { return !m_strCaption.empty(); }
+    // Whether Enter presses the button while it has the focus, as it does a focused push
+    // button (a toggle is one); a check box leaves Enter to the dialog's default button and
+    // takes Space alone.
+    bool TakesEnter() const { return m_kind != Kind::CheckBox; }
 
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
     bool PreTranslateMessage(MSG* msg) override;

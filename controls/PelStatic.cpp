@@ -88,13 +88,7 @@ RECT CPelStatic::FocusCueRect(HDC dc, const RECT& rc)
     // The text's own box as the label's format places it, one pixel wider on each side: a
     // link may be much wider than its words.
     CFontHandle fallback;
-    HFONT font = m_hFont;
-    if (!font) {
-        fallback.Reset(::CreateFontW(DpiScaleLinearX(14), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                                     ANSI_CHARSET, OUT_STROKE_PRECIS, CLIP_STROKE_PRECIS,
-                                     PROOF_QUALITY, 0, L"Arial"));
-        font = fallback.Get();
-    }
+    HFONT font = TextFontOrFallback(&fallback);
     // Measured at the top left; the alignment is applied below, the same for every system.
     RECT text = rc;
     {
@@ -121,19 +115,23 @@ RECT CPelStatic::FocusCueRect(HDC dc, const RECT& rc)
     return ::IntersectRect(&inside, &cue, &rc) ? inside : inset;
 }
 
+HFONT CPelStatic::TextFontOrFallback(CFontHandle* fallback) const
+{
+    if (m_hFont)
+        return m_hFont;
+    fallback->Reset(::CreateFontW(DpiScaleLinearX(14), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                  ANSI_CHARSET, OUT_STROKE_PRECIS, CLIP_STROKE_PRECIS,
+                                  PROOF_QUALITY, 0, L"Arial"));
+    return fallback->Get();
+}
+
 void CPelStatic::DrawLabelText(HDC dc, const std::wstring& text, RECT* rect)
 {
     ::SetBkMode(dc, TRANSPARENT);
     // Made and deleted for each drawing when the owner set no font; CFontHandle deletes it
     // after the selection scope below has put the previous font back.
     CFontHandle fallback;
-    HFONT font = m_hFont;
-    if (!font) {
-        fallback.Reset(::CreateFontW(DpiScaleLinearX(14), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                                     ANSI_CHARSET, OUT_STROKE_PRECIS, CLIP_STROKE_PRECIS,
-                                     PROOF_QUALITY, 0, L"Arial"));
-        font = fallback.Get();
-    }
+    HFONT font = TextFontOrFallback(&fallback);
     CSelectObject selectFont(dc, font);
     ::SetTextColor(dc, m_crText);
     ::DrawTextW(dc, text.c_str(), -1, rect, m_nFormat);
@@ -150,12 +148,13 @@ LRESULT CPelStatic::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         // A focused link takes Enter for itself and opens, as a link control does.
         LRESULT code = CStatic::WindowProc(msg, wParam, lParam);
         const auto* key = reinterpret_cast<const MSG*>(lParam);
-        if (m_bLink && key && key->message == WM_KEYDOWN && key->wParam == VK_RETURN)
+        if (m_bLink && (GetStyle() & SS_NOTIFY) && key && key->message == WM_KEYDOWN &&
+            key->wParam == VK_RETURN)
             code |= DLGC_WANTMESSAGE;
         return code;
     }
     case WM_KEYDOWN:
-        if (m_bLink && wParam == VK_RETURN) {
+        if (m_bLink && (GetStyle() & SS_NOTIFY) && wParam == VK_RETURN) {
             ::SendMessageW(GetParent(), WM_COMMAND,
                            MAKEWPARAM(::GetDlgCtrlID(m_hWnd), STN_CLICKED),
                            reinterpret_cast<LPARAM>(m_hWnd));

@@ -5,6 +5,7 @@
 
 #include "controls/Accessible.h"
 #include "framework/Controls.h"
+#include "framework/Handles.h"
 
 #include <string>
 
@@ -47,6 +48,8 @@ protected:
     virtual void DrawItem(const DRAWITEMSTRUCT& item);
     // Where a focused link draws its cue: around its text, inside rc.
     RECT FocusCueRect(HDC dc, const RECT& rc);
+    // The owner's font, else a 14-px Arial made into fallback (which deletes it).
+    HFONT TextFontOrFallback(CFontHandle* fallback) const;
 
 private:
     std::wstring m_strText;

@@ -17,7 +17,7 @@ bool UserAlwaysShowsCues()
 }
 
 // The focused control and the windows it is part of (the edit field of a combo box belongs to
-// the box), up to the dialog that holds them: each may draw a part of the cue.
+// the box), up to the dialog that holds them: any of them may draw the cue.
 void RepaintFocusedControl(HWND top)
 {
     for (HWND hwnd = ::GetFocus(); hwnd && hwnd != top && ::IsChild(top, hwnd);

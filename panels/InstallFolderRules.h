@@ -44,10 +44,9 @@ bool IsFixedFolderPath(const std::wstring& path);
 
 // The accumulated paths created one after the other when the folder does not exist, in
 // order, joined with backslashes. Components are the parts between backslashes, empty ones
-// skipped. A network path
-// (two leading backslashes) starts from "\\server" without creating it; a path that begins
-// with one backslash keeps it. Paths that end with a colon (a drive) are left out: a drive is
-// never created.
+// skipped. A network path (two leading backslashes) starts from "\\server" without creating
+// it; a path that begins with one backslash keeps it. Paths that end with a colon (a drive)
+// are left out: a drive is never created.
 std::vector<std::wstring> FolderCreationSteps(const std::wstring& path);
 
 // What the folder preparation needs from the file system.
@@ -67,7 +66,7 @@ struct FolderSystem
 // file system is asked about the path with backslashes only.
 // A path that names a file, or whose server or drive is missing, is refused rather than
 // reported as a usable folder.
-bool PrepareInstallFolder(const std::wstring& path, const FolderSystem& fileSystem);
+bool PrepareInstallFolder(const std::wstring& typed, const FolderSystem& fileSystem);
 
 // The folder the browser starts at: the path itself when it exists, otherwise the path cut
 // at its last backslash again and again until what is left exists or no backslash is left.

@@ -211,20 +211,25 @@ TEST_F(PelButtonTest, FocusCueOnlyAfterKeyboardUseAndSpaceOrEnterPress)
     EXPECT_EQ(cue, shot.Pixel(kWidth - 1, kHeight - 1));
     EXPECT_TRUE(shot.AllColour(RECT{1, 1, kWidth - 1, kHeight - 1}, kNormal));
 
-    // Space presses any of them; Enter only a push button (one with a caption), while a
-    // picture button leaves it to the dialog's default button.
+    // Space presses every kind; Enter a push button or a toggle, while a check box leaves it
+    // to the dialog's default button.
     PressKey(button, VK_SPACE);
     Pump();
     EXPECT_EQ(2, host.CountCommands(kButtonId, BN_CLICKED));
-    EXPECT_FALSE(WantsEnter(button));
-    button.SetColorsAndText(kNormal, kHover, kPressed, kBorder, L"...");
     EXPECT_TRUE(WantsEnter(button));
     PressKey(button, VK_RETURN);
     Pump();
     EXPECT_EQ(3, host.CountCommands(kButtonId, BN_CLICKED));
+    button.SetKind(CPelButton::Kind::Toggle);
+    EXPECT_TRUE(WantsEnter(button));
+    button.SetKind(CPelButton::Kind::CheckBox);
+    EXPECT_FALSE(WantsEnter(button));
+    PressKey(button, VK_RETURN);
+    PressKey(button, VK_SPACE);
+    Pump();
+    EXPECT_EQ(4, host.CountCommands(kButtonId, BN_CLICKED));
 
     ::SetFocus(host.m_hWnd);
-    button.SetColorsAndText(kNormal, kHover, kPressed, kBorder, L"");
     Repaint(button);
     EXPECT_TRUE(CaptureClient(button).AllColour(RECT{0, 0, kWidth, kHeight}, kNormal));
 }

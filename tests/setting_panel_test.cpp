@@ -700,19 +700,19 @@ private:
     std::vector<WORD> m_words;
 };
 
-TEST_F(SettingPanelTest, InTheMainDialogFoldingResizesItAndInstallShowsTheStatusPanel)
+// The main dialog with the real settings panel and plain status and success panels (nothing
+// starts working); *settings names the settings panel once it is made.
+void SetUpWithTheSettingsPanel(CInstallGuide& guide, const CMainTemplate& main,
+                               CSettingPanel** settings)
 {
-    CMainTemplate main;
-    CInstallGuide guide{PanelRunFlags()};
     guide.InitModalIndirect(main.Get());
     guide.SetImageModule(InstallerModule());
     guide.SetIconModule(InstallerModule());
-    CSettingPanel* settings = nullptr;
-    guide.SetPanelFactory([&settings](int index) -> std::shared_ptr<CGuidePanel> {
+    guide.SetPanelFactory([settings](int index) -> std::shared_ptr<CGuidePanel> {
         std::shared_ptr<CGuidePanel> made;
         if (index == PANEL_SETTINGS) {
             auto panel = std::make_shared<CSettingPanel>();
-            settings = panel.get();
+            *settings = panel.get();
             made = panel;
         } else {
             made = std::make_shared<CGuidePanel>(index == PANEL_STATUS ? IDD_STATUS_PANEL
@@ -722,6 +722,14 @@ TEST_F(SettingPanelTest, InTheMainDialogFoldingResizesItAndInstallShowsTheStatus
         made->SetImageModule(InstallerModule());
         return made;
     });
+}
+
+TEST_F(SettingPanelTest, InTheMainDialogFoldingResizesItAndInstallShowsTheStatusPanel)
+{
+    CMainTemplate main;
+    CInstallGuide guide{PanelRunFlags()};
+    CSettingPanel* settings = nullptr;
+    SetUpWithTheSettingsPanel(guide, main, &settings);
     ASSERT_TRUE(guide.Create(nullptr));
     guide.ShowWindow(SW_SHOW);
     PumpPreTranslated(guide.m_hWnd, 50);
@@ -759,24 +767,8 @@ TEST_F(SettingPanelTest, KeyboardAloneInTheMainDialog)
     TheInstallConfig().m_strInstallFolder = L"C:\\";
     CMainTemplate main;
     CInstallGuide guide{PanelRunFlags()};
-    guide.InitModalIndirect(main.Get());
-    guide.SetImageModule(InstallerModule());
-    guide.SetIconModule(InstallerModule());
     CSettingPanel* settings = nullptr;
-    guide.SetPanelFactory([&settings](int index) -> std::shared_ptr<CGuidePanel> {
-        std::shared_ptr<CGuidePanel> made;
-        if (index == PANEL_SETTINGS) {
-            auto panel = std::make_shared<CSettingPanel>();
-            settings = panel.get();
-            made = panel;
-        } else {
-            made = std::make_shared<CGuidePanel>(index == PANEL_STATUS ? IDD_STATUS_PANEL
-                                                                       : IDD_SUCCESS_PANEL);
-        }
-        made->SetResourceInstance(InstallerModule());
-        made->SetImageModule(InstallerModule());
-        return made;
-    });
+    SetUpWithTheSettingsPanel(guide, main, &settings);
 
     // The control the focus is on, by id (the language box's edit field counts as the box).
     auto focused = [&]() -> int {

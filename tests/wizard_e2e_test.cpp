@@ -145,7 +145,13 @@ public:
             focus = GetParent(focus);
         return GetDlgCtrlID(focus);
     }
-    bool WaitFocus(int id) const { return WaitUntil([&] { return FocusedId() == id; }); }
+    ::testing::AssertionResult WaitFocus(int id) const
+    {
+        if (WaitUntil([&] { return FocusedId() == id; }))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure()
+               << "the focus is on " << FocusedId() << ", not on " << id;
+    }
     // The release comes after the character that the press makes, as from a real keyboard.
     void Press(WPARAM key) const
     {
@@ -272,7 +278,8 @@ TEST_F(WizardE2e, KeysAloneInstallWithTheChosenLanguageAndFolderAndStartTheProdu
     ASSERT_TRUE(keys.WaitFocus(1));
     browser.Clear();
     keys.Press(VK_RETURN);
-    EXPECT_EQ(browser.LastAddress(5000), L"https://www.pel-systems.com/varo-pro/7/welcome");
+    EXPECT_EQ(browser.LastAddress(5000), L"https://www.pel-systems.com/varo-pro/7/welcome")
+        << "focus on " << keys.FocusedId() << ", panel " << ShownPanel(main);
     EXPECT_EQ(m_installer.WaitExit(20000), 0);
     EXPECT_TRUE(WaitSemaphore(L"QuilloVaroInstance_70", 15000)) << "the product did not start";
     CloseProductWindow();
@@ -280,11 +287,12 @@ TEST_F(WizardE2e, KeysAloneInstallWithTheChosenLanguageAndFolderAndStartTheProdu
     ExpectProductInstalled(L"7.0.0.1");
     const std::wstring exe = e2e::ProductRegistryString(L"exe");
     EXPECT_EQ(exe.rfind(folder + L"\\", 0), 0u) << exe.c_str();
+    // The language the run installed with (Deutsch, the second in the list).
     DWORD language = 0;
     DWORD size = sizeof language;
-    EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Pel Systems\\VARO Pro\\070\\LanguagePacks",
-                           L"InitialLangID", RRF_RT_REG_DWORD | RRF_SUBKEY_WOW6464KEY, nullptr,
-                           &language, &size),
+    const wchar_t packs[] = L"SOFTWARE\\Pel Systems\\VARO Pro\\070\\LanguagePacks";
+    EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, packs, L"InitialLangID",
+                           RRF_RT_REG_DWORD | RRF_SUBKEY_WOW6464KEY, nullptr, &language, &size),
               ERROR_SUCCESS);
     EXPECT_EQ(language, 1031u);
 }
