@@ -201,7 +201,8 @@ void CClientValidator::OfferToLaunchInstalledProduct()
     LogLine(L"Self-check: starting the installed product " + path);
     // Shell automation needs COM on this thread; only a successful initialisation is undone.
     const HRESULT hr = ::CoInitialize(nullptr);
-    m_launch(path);
+    if (!m_launch(path))
+        LogLine(L"Self-check: the installed product could not be started");
     if (SUCCEEDED(hr))
         ::CoUninitialize();
 }

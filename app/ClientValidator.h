@@ -18,8 +18,9 @@ class CInstallConfig;
 class CClientValidator : public CPelDialog
 {
 public:
-    // Starts a program as the desktop user; replaceable so tests start nothing.
-    using LaunchFunction = void (*)(const std::wstring& path);
+    // Starts a program as the desktop user, saying whether it started; replaceable so tests
+    // start nothing.
+    using LaunchFunction = bool (*)(const std::wstring& path);
 
     // Makes the process-wide root internet handle ready; the destructor closes it.
     CClientValidator();

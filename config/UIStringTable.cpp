@@ -39,6 +39,7 @@ const UIStringKey* const kKeys[kUIStringKeyCount] = {
     &IDS_STATUS_RETRYING,
     &IDS_ERR_LOG_FILE,
     &IDS_ERR_DAMAGED_INSTALLER,
+    &IDS_ERR_LAUNCH_FAILED,
     &IDS_RLINK_TERMS,
     &IDS_RLINK_SLIDE_SHOW,
 };

@@ -101,6 +101,9 @@ inline constexpr UIStringKey IDS_ERR_DAMAGED_INSTALLER{
     L"IDS_ERR_DAMAGED_INSTALLER",
     L"The installer is damaged: its settings file %s is missing or cannot be read. Download "
     L"the installer again."};
+inline constexpr UIStringKey IDS_ERR_LAUNCH_FAILED{
+    L"IDS_ERR_LAUNCH_FAILED",
+    L"%s could not be started."};
 inline constexpr UIStringKey IDS_RLINK_TERMS{
     L"IDS_RLINK_TERMS",
     L"https://www.pel-systems.com/varo-pro/7/license-terms"};
@@ -108,7 +111,7 @@ inline constexpr UIStringKey IDS_RLINK_SLIDE_SHOW{
     L"IDS_RLINK_SLIDE_SHOW",
     L"https://www.pel-systems.com/varo-pro/7/whats-new"};
 
-constexpr size_t kUIStringKeyCount = 38;
+constexpr size_t kUIStringKeyCount = 39;
 
 // Every key, in table order (kUIStringKeyCount entries).
 const UIStringKey* const* AllUIStringKeys();

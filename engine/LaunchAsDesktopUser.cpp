@@ -149,11 +149,10 @@ HRESULT FindDesktopFolderView(REFIID iid, void** view)
     return activeView->QueryInterface(iid, view);
 }
 
-void LaunchAsDesktopUser(const std::wstring& path)
+bool LaunchAsDesktopUser(const std::wstring& path)
 {
-    // The result is not examined: the caller has nothing to do about a
-    // program the shell could not start.
-    ShellExecuteInDesktopShell(path, L"");
+    // S_FALSE: the shell was reached but could not start the file.
+    return ShellExecuteInDesktopShell(path, L"") == S_OK;
 }
 
 bool OpenAsDesktopUser(const std::wstring& address)

@@ -10,9 +10,10 @@
 
 // Starts the file at path (no arguments, the shell's default folder, the
 // default verb, SW_SHOWNORMAL). The calling thread has initialised COM.
-// Nothing is reported: when the desktop shell cannot be reached (no desktop
-// window, an interface missing), nothing starts and the caller carries on.
-void LaunchAsDesktopUser(const std::wstring& path);
+// False when the desktop shell cannot be reached (no desktop window, an
+// interface missing: a service, a run as SYSTEM) or reports that it could
+// not start the file; nothing has started then.
+bool LaunchAsDesktopUser(const std::wstring& path);
 
 // Has the desktop shell open a web address ("open" verb, SW_SHOWNORMAL): the
 // shell hands it to the user's default browser, which runs as the signed-in

@@ -1,6 +1,8 @@
 #include "panels/PanelShell.h"
 
 #include "config/InstallConfig.h"
+#include "config/UIStringTable.h"
+#include "config/UITextFormat.h"
 #include "engine/LaunchAsDesktopUser.h"
 #include "panels/PanelText.h"
 #include "framework/RunLog.h"
@@ -75,8 +77,26 @@ bool LaunchInstalledProduct(const std::wstring& path)
         return true;
     }
     CComThreadUse com;
-    LaunchAsDesktopUser(path);
-    return true;
+    return LaunchAsDesktopUser(path);
+}
+
+bool StartProductAfterInstall(HWND owner)
+{
+    const CInstallConfig& config = TheInstallConfig();
+    const std::wstring path =
+        ProductProgramPath(config.m_strInstallFolder, config.m_manifest.executable);
+    LogLine(L"Starting the product: " + path);
+    if (LaunchInstalledProduct(path))
+        return true;
+    LogLine(L"The product could not be started (" +
+            std::wstring(IsExistingFile(path) ? L"the desktop shell did not start it"
+                                              : L"no such program") +
+            L")");
+    RunMessageBox(owner,
+                  FormatUIText(config.m_uiStrings.GetUIString(IDS_ERR_LAUNCH_FAILED),
+                               {config.m_manifest.fullName}),
+                  config.MessageCaption(), MB_OK | MB_ICONERROR, IDOK);
+    return false;
 }
 
 void SetWebAddressOpenerForTesting(ShellAction opener) { WebAddressOpener() = std::move(opener); }

@@ -3,6 +3,8 @@
 // Tests replace both, so that no browser or product starts while they drive the panels.
 #pragma once
 
+#include <windows.h>
+
 #include <functional>
 #include <string>
 
@@ -15,9 +17,16 @@
 bool OpenWebAddress(const std::wstring& url);
 
 // Starts the product program at path as the desktop user when it is an existing file (not
-// a folder), with COM initialised on this thread around the start. Returns whether a start
-// was attempted; failures of the start itself are silent.
+// a folder), with COM initialised on this thread around the start. Returns whether it
+// started: false for a missing program or a folder, and when the desktop shell cannot be
+// reached or does not start it.
 bool LaunchInstalledProduct(const std::wstring& path);
+
+// Starts the installed product (the install folder's program the manifest names) after the
+// installation, and logs the start. When it cannot be started the user is told so in a
+// message box owned by owner (IDS_ERR_LAUNCH_FAILED, the full product name); a quiet run
+// only logs it. The installation stays a success either way. Returns whether it started.
+bool StartProductAfterInstall(HWND owner);
 
 // Tests: what OpenWebAddress and the start in LaunchInstalledProduct do instead of the shell
 // (an empty function puts the real one back). The file check stays in place.

@@ -289,9 +289,7 @@ bool CStatusPanel::PollStatus()
     IPanelHost* host = GetHost();
     const PanelRunFlags flags = host ? host->RunFlags() : PanelRunFlags{};
     if (flags.m_bLaunchAfterInstall) {
-        const CInstallConfig& config = TheInstallConfig();
-        LaunchInstalledProduct(
-            ProductProgramPath(config.m_strInstallFolder, config.m_manifest.executable));
+        StartProductAfterInstall(m_hWnd);
         EndRun();
         return false;
     }

@@ -223,9 +223,7 @@ void CSuccessPanel::OnLaunchCheck()
 void CSuccessPanel::OnLaunchTimer()
 {
     ::KillTimer(m_hWnd, TIMER_LAUNCH);
-    const CInstallConfig& config = TheInstallConfig();
-    LaunchInstalledProduct(
-        ProductProgramPath(config.m_strInstallFolder, config.m_manifest.executable));
+    StartProductAfterInstall(m_hWnd);
     const HWND mainWindow = GetParent();
     if (mainWindow)
         ::DestroyWindow(mainWindow);

@@ -58,7 +58,11 @@ struct Seen
 };
 
 std::vector<std::wstring> g_launched;
-void RecordLaunch(const std::wstring& path) { g_launched.push_back(path); }
+bool RecordLaunch(const std::wstring& path)
+{
+    g_launched.push_back(path);
+    return true;
+}
 
 class CTestValidator : public CClientValidator
 {

@@ -152,22 +152,18 @@ TEST(LaunchAsDesktopUser, DesktopShellStartsTheWholePathOrOpensTheAddressInItsOw
         LaunchWitness witness;
         ASSERT_TRUE(witness.Written());
         UrlHandlerScope handler(L"\"" + witness.Script() + L"\" \"%1\"");
-        bool opened = false;
-        if (address.empty())
-            LaunchAsDesktopUser(witness.Script());
-        else
-            opened = OpenAsDesktopUser(address);
+        const bool opened = address.empty() ? LaunchAsDesktopUser(witness.Script())
+                                            : OpenAsDesktopUser(address);
 
         if (SUCCEEDED(found)) {
             ASSERT_TRUE(view);
-            EXPECT_EQ(opened, !address.empty());
+            EXPECT_TRUE(opened);
             // The path with its blanks arrived whole, and the script did not
             // inherit this process's environment: the shell started it.
             EXPECT_EQ(witness.WaitForRecord(20000),
                       "[" + Narrow(witness.Script()) + "] [" + Narrow(address) + "] []");
         } else {
-            // No desktop shell: nothing starts, no address opens, and the call
-            // returns quietly.
+            // No desktop shell: nothing starts, no address opens, and both say so.
             EXPECT_FALSE(view);
             EXPECT_FALSE(opened);
             EXPECT_EQ(witness.WaitForRecord(3000), "");
@@ -175,23 +171,25 @@ TEST(LaunchAsDesktopUser, DesktopShellStartsTheWholePathOrOpensTheAddressInItsOw
     }
 }
 
-TEST(LaunchAsDesktopUser, WithoutCOMNothingStartsAndNothingIsReported)
+TEST(LaunchAsDesktopUser, WithoutCOMNothingStartsAndBothSaySo)
 {
     LaunchWitness witness;
     ASSERT_TRUE(witness.Written());
     UrlHandlerScope handler(L"\"" + witness.Script() + L"\" \"%1\"");
     // A thread that never initialised COM cannot reach the shell's objects,
-    // and an address that the desktop shell cannot open is not opened at all.
+    // so nothing starts and no address opens, and both calls say so.
     HRESULT found = S_OK;
     void* view = reinterpret_cast<void*>(1);
+    bool started = true;
     bool opened = true;
     std::thread([&] {
         found = FindDesktopFolderView(IID_IShellView, &view);
-        LaunchAsDesktopUser(witness.Script());
+        started = LaunchAsDesktopUser(witness.Script());
         opened = OpenAsDesktopUser(L"http://127.0.0.1:9/welcome");
     }).join();
     EXPECT_TRUE(FAILED(found));
     EXPECT_EQ(view, nullptr);
+    EXPECT_FALSE(started);
     EXPECT_FALSE(opened);
     RecordProperty("FindWithoutCOM", static_cast<int>(found));
     EXPECT_EQ(witness.WaitForRecord(3000), "");

@@ -801,7 +801,7 @@ TEST_F(ManifestCheckLanguageTest, BrokenStringIniIsReported)
     const std::wstring& out = run.output;
     EXPECT_TRUE(Has(out, L"1031 \"Deutsch\"")) << out;
     EXPECT_TRUE(Has(out, ini1036 + L"is UTF-8 with a byte-order mark")) << out;
-    EXPECT_TRUE(Has(out, ini1036 + L"[UISTRING] IDS_FOO is not one of the installer's 38 keys"));
+    EXPECT_TRUE(Has(out, ini1036 + L"[UISTRING] IDS_FOO is not one of the installer's 39 keys"));
     EXPECT_TRUE(Has(out, ini1036 + L"[UISTRING] IDS_PRODUCT_READY has the placeholders %d "
                                    L"where the English text has %s"));
     EXPECT_TRUE(Has(out, ini1036 + L"[UISTRING] IDS_RLINK_TERMS is a link"));

@@ -8,11 +8,13 @@
 #include "controls/Palette.h"
 #include "engine/InstallStatus.h"
 #include "engine/RunOutcome.h"
+#include "framework/RunLog.h"
 #include "panels/PanelText.h"
 #include "panels/StatusPanel.h"
 #include "res/resource.h"
 
 #include "HostTestSupport.h"
+#include "TransferTestSupport.h"
 #include "WinTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -108,6 +110,8 @@ protected:
         config.m_uiStrings.m_nLanguageId = m_savedLanguage;
         SetState(NotStarted, 0, 0);
     }
+
+    void ExpectLaunchFailureReported(bool quiet);
 
     // One poll as the 1-second timer runs it.
     void Poll() { ::SendMessageW(m_panel, WM_TIMER, CStatusPanel::TIMER_POLL_STATUS, 0); }
@@ -298,24 +302,42 @@ TEST_F(StatusPanelTest, FinishedWithLaunchStartsTheProductAndEnds)
     EXPECT_EQ(GetRunOutcome(), static_cast<DWORD>(RunOutcomeSuccess));
 }
 
-TEST_F(StatusPanelTest, FinishedWithLaunchButNoProductStillEnds)
+// A product that cannot be started is reported, in a box or (quiet) in the log only; the run
+// still ends as the success it was.
+void StatusPanelTest::ExpectLaunchFailureReported(bool quiet)
 {
     m_host.flags.m_bLaunchAfterInstall = 1;
+    TempFolder logs;
+    ASSERT_FALSE(OpenRunLog(logs.File(L"run.log"), L"unused").empty());
+    SetQuietRun(quiet);
+    CBoxWatcher watcher(kShortName, {IDOK});
     SetState(Finished);
     Poll();
+    watcher.Stop();
+    SetQuietRun(false);
+    CloseRunLog();
     EXPECT_TRUE(m_shell.Launches().empty());
     EXPECT_TRUE(m_host.destroyed);
+    EXPECT_EQ(GetRunOutcome(), static_cast<DWORD>(RunOutcomeSuccess));
+    ASSERT_EQ(watcher.Count(), quiet ? 0 : 1);
+    if (!quiet) {
+        EXPECT_EQ(watcher.Box(0).text, std::wstring(kFullName) + L" could not be started.");
+    }
+    const std::string log = ReadFileBytes(logs.File(L"run.log"));
+    EXPECT_NE(log.find("The product could not be started (no such program)"), std::string::npos) << log;
+    EXPECT_NE(log.find("VARO Pro 7 Panel Test could not be started."), std::string::npos) << log;
 }
 
-TEST_F(StatusPanelTest, FinishedWithLaunchDoesNotStartAFolder)
+TEST_F(StatusPanelTest, FinishedWithLaunchButNoProductSaysSoAndStillEnds)
 {
-    m_host.flags.m_bLaunchAfterInstall = 1;
+    ExpectLaunchFailureReported(false);
+}
+
+TEST_F(StatusPanelTest, FinishedQuietWithLaunchOfAFolderLogsItAndStillEnds)
+{
     TheInstallConfig().m_manifest.executable = L"subfolder";
     ASSERT_TRUE(::CreateDirectoryW((m_work.Path() + L"\\subfolder").c_str(), nullptr));
-    SetState(Finished);
-    Poll();
-    EXPECT_TRUE(m_shell.Launches().empty());
-    EXPECT_TRUE(m_host.destroyed);
+    ExpectLaunchFailureReported(true);
 }
 
 TEST_F(StatusPanelTest, FinishedSilentEnds)

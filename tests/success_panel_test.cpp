@@ -278,12 +278,16 @@ TEST_F(SuccessPanelTest, StartNowOpensTheHomePageInTheBrowserOfTheDesktopUser)
     EXPECT_EQ(m_shell.Launches().size(), 1u);
 }
 
-TEST_F(SuccessPanelTest, MissingProductStartsNothingButStillCloses)
+TEST_F(SuccessPanelTest, MissingProductStartsNothingSaysSoAndStillCloses)
 {
+    CBoxWatcher watcher(kShortName, {IDOK});
     ClickStartNow();
     EXPECT_TRUE(PumpUntil([&] { return m_host.destroyed.load(); }, 5000));
+    watcher.Stop();
     EXPECT_TRUE(m_shell.Launches().empty());
     EXPECT_EQ(m_shell.Urls().size(), 1u);
+    ASSERT_EQ(watcher.Count(), 1);
+    EXPECT_EQ(watcher.Box(0).text, std::wstring(kFullName) + L" could not be started.");
 }
 
 TEST_F(SuccessPanelTest, CloseOpensThePageOnceAndStartsNothing)

@@ -19,7 +19,7 @@ size_t CountOf(const std::wstring& text, const std::wstring& part)
 
 } // namespace
 
-TEST(UIStringTable, HoldsThirtyEightDistinctNamedKeys)
+TEST(UIStringTable, HoldsThirtyNineDistinctNamedKeys)
 {
     const UIStringKey* const* keys = AllUIStringKeys();
     std::set<std::wstring> names;
@@ -60,7 +60,7 @@ TEST(UIStringTable, PlaceholdersMatchWhatTheirCallersFill)
     EXPECT_EQ(CountOf(IDS_TIME_REMAINING_SECS.defaultText, L"%02d"), 1u);
     for (const UIStringKey* key : {&IDS_PRODUCT_READY, &IDS_LAUNCH_APP, &IDS_ERR_INSTALLED_ALREADY,
                                    &IDS_ERR_OUT_OF_DISK, &IDS_ERR_CREATE_FOLDER_FAILED,
-                                   &IDS_ERR_DAMAGED_INSTALLER})
+                                   &IDS_ERR_DAMAGED_INSTALLER, &IDS_ERR_LAUNCH_FAILED})
         EXPECT_EQ(CountOf(key->defaultText, L"%s"), 1u) << key->name;
     EXPECT_EQ(CountOf(IDS_ERR_LOG_FILE.defaultText, L"%s"), 2u);
 }

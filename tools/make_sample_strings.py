@@ -52,6 +52,7 @@ UI_KEYS = [
     "IDS_STATUS_RETRYING",
     "IDS_ERR_LOG_FILE",
     "IDS_ERR_DAMAGED_INSTALLER",
+    "IDS_ERR_LAUNCH_FAILED",
 ]
 
 # The [RLINK] section. Every sample language points at the same pages; a vendor with
@@ -109,6 +110,7 @@ LANGUAGES = [
         "The log file %s cannot be written. The log is written to %s instead.",
         "The installer is damaged: its settings file %s is missing or cannot be read. Download "
         "the installer again.",
+        "%s could not be started.",
     ]),
     (1031, "German (Germany)", "Deutsch", [
         "Installieren",
@@ -157,6 +159,7 @@ LANGUAGES = [
         "in %s geschrieben.",
         "Das Installationsprogramm ist beschädigt: Die Einstellungsdatei %s fehlt oder kann "
         "nicht gelesen werden. Laden Sie das Installationsprogramm erneut herunter.",
+        "%s konnte nicht gestartet werden.",
     ]),
     (1036, "French (France)", "Français", [
         "Installer",
@@ -204,6 +207,7 @@ LANGUAGES = [
         "la place.",
         "Le programme d’installation est endommagé" + NBSP + ": son fichier de paramètres %s "
         "est manquant ou illisible. Téléchargez de nouveau le programme d’installation.",
+        "Impossible de démarrer %s.",
     ]),
     (3082, "Spanish (Spain, international sort)", "Español", [
         "Instalar",
@@ -251,6 +255,7 @@ LANGUAGES = [
         "escribe en %s.",
         "El instalador está dañado: falta su archivo de configuración %s o no se puede leer. "
         "Vuelva a descargar el instalador.",
+        "No se pudo iniciar %s.",
     ]),
     (1040, "Italian (Italy)", "Italiano", [
         "Installa",
@@ -296,6 +301,7 @@ LANGUAGES = [
         "Impossibile scrivere nel file di registro %s. Il registro viene scritto invece in %s.",
         "Il programma di installazione è danneggiato: il file di impostazioni %s è mancante o "
         "non può essere letto. Scaricare di nuovo il programma di installazione.",
+        "Impossibile avviare %s.",
     ]),
     # Japanese puts the object before the verb: the link text comes first on the licence
     # line, so the sentence does not begin with IDS_ACCEPT_LICENSE_TERMS.
@@ -343,6 +349,7 @@ LANGUAGES = [
         "ログ ファイル %s に書き込めません。代わりに %s にログを書き込みます。",
         "インストーラーが破損しています。設定ファイル %s が見つからないか、読み取れません。"
         "インストーラーをもう一度ダウンロードしてください。",
+        "%s を起動できませんでした。",
     ]),
     (2052, "Chinese (Simplified, PRC)", "简体中文", [
         "安装",
@@ -384,6 +391,7 @@ LANGUAGES = [
         "连接已断开。%d 秒后重试...",
         "无法写入日志文件 %s。日志将改为写入 %s。",
         "安装程序已损坏：其设置文件 %s 缺失或无法读取。请重新下载安装程序。",
+        "无法启动 %s。",
     ]),
     (1046, "Portuguese (Brazil)", "Português (Brasil)", [
         "Instalar",
@@ -430,6 +438,7 @@ LANGUAGES = [
         "Não é possível gravar o arquivo de log %s. Em vez disso, o log é gravado em %s.",
         "O instalador está danificado: o arquivo de configurações %s está ausente ou não pode "
         "ser lido. Baixe o instalador novamente.",
+        "Não foi possível iniciar %s.",
     ]),
     (1045, "Polish (Poland)", "Polski", [
         "Zainstaluj",
@@ -476,6 +485,7 @@ LANGUAGES = [
         "%s.",
         "Instalator jest uszkodzony: brak pliku ustawień %s lub nie można go odczytać. Pobierz "
         "instalator ponownie.",
+        "Nie można uruchomić programu %s.",
     ]),
 ]
 
